@@ -1,0 +1,3 @@
+#include "entry/frmNewLog.h"
+
+frmNewLog::frmNewLog() { setWindowTitle(QStringLiteral("Wingtrail - New Log File")); }

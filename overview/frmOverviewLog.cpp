@@ -1,0 +1,3 @@
+#include "overview/frmOverviewLog.h"
+
+frmOverviewLog::frmOverviewLog() { setWindowTitle(QStringLiteral("Wingtrail - Logbook overview")); }

@@ -1,0 +1,177 @@
+#include "platform/Controls.h"
+
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <climits>
+
+#include "platform/Errors.h"
+#include "platform/Twips.h"
+
+namespace platform {
+
+int KeyAsciiOf(const QKeyEvent* e)
+{
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return -1;
+    switch (e->key()) {
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return -1;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Backspace:
+        return 8;
+    default:
+        break;
+    }
+    const QString text = e->text();
+    if (text.isEmpty())
+        return -1;
+    const auto codes = text.toUcs4();
+    return codes.isEmpty() ? -1 : static_cast<int>(codes.front());
+}
+
+namespace {
+// Runs the KeyPress handler; returns the event the box should receive, or null to drop.
+std::unique_ptr<QKeyEvent> filtered(const KeyPressHandler& handler, QKeyEvent* e, bool& drop)
+{
+    drop = false;
+    if (!handler)
+        return nullptr;
+    const int original = KeyAsciiOf(e);
+    if (original < 0)
+        return nullptr;
+    int code = original;
+    handler(code);
+    if (code == 0) {
+        drop = true;
+        return nullptr;
+    }
+    if (code == original)
+        return nullptr;
+    const QString text = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+    const int key = (code >= 'a' && code <= 'z') ? code - 32 : code;
+    return std::make_unique<QKeyEvent>(QEvent::KeyPress, key, e->modifiers(), text, e->isAutoRepeat());
+}
+} // namespace
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {}
+
+void TextBox::setMaxLengthLimit(int characters) { setMaxLength(characters > 0 ? characters : INT_MAX); }
+
+void TextBox::keyPressEvent(QKeyEvent* e)
+{
+    bool drop = false;
+    auto replacement = filtered(KeyPress, e, drop);
+    if (drop) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(replacement ? replacement.get() : e);
+}
+
+MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setTabChangesFocus(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+int MultiLineTextBox::room() const
+{
+    if (maxLength_ <= 0)
+        return INT_MAX;
+    const int selected = static_cast<int>(textCursor().selectedText().size());
+    return maxLength_ - static_cast<int>(toPlainText().size()) + selected;
+}
+
+void MultiLineTextBox::keyPressEvent(QKeyEvent* e)
+{
+    bool drop = false;
+    auto replacement = filtered(KeyPress, e, drop);
+    if (drop) {
+        e->accept();
+        return;
+    }
+    QKeyEvent* ev = replacement ? replacement.get() : e;
+    const int code = KeyAsciiOf(ev);
+    if (code >= 0 && code != 8 && room() <= 0) {
+        e->accept(); // full: the character is not taken
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(ev);
+}
+
+void MultiLineTextBox::insertFromMimeData(const QMimeData* source)
+{
+    if (!source->hasText())
+        return;
+    const int space = room();
+    if (space <= 0)
+        return;
+    insertPlainText(source->text().left(space));
+}
+
+DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
+{
+    setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
+    setDisplayFormat(QStringLiteral("dd-MM-yyyy"));
+    setCalendarPopup(true);
+}
+
+StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
+{
+    auto* panel = new QLabel(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedWidth(px(1440));
+    addWidget(panel);
+    setSizeGripEnabled(false);
+    setFixedHeight(px(270));
+}
+
+QLabel* MakePictureBox(QWidget* parent, const QString& name, const QPixmap& picture, int leftTwips,
+                       int topTwips)
+{
+    auto* box = new QLabel(parent);
+    box->setObjectName(name);
+    box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    box->setLineWidth(2);
+    box->setPixmap(picture);
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A picture box is a tab stop of its window, as the classic one was.
+    box->setFocusPolicy(Qt::StrongFocus);
+    box->setGeometry(px(leftTwips), px(topTwips), picture.width() + 4, picture.height() + 4);
+    return box;
+}
+
+QLabel* MakeImage(QWidget* parent, const QString& name, int left, int top, int width, int height)
+{
+    auto* img = new QLabel(parent);
+    img->setObjectName(name);
+    img->setScaledContents(true);
+    img->setGeometry(pxRect(left, top, width, height));
+    return img;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top,
+                  int width, int height)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(pxRect(left, top, width, height));
+    return label;
+}
+
+void OnClick(QAbstractButton* button, std::function<void()> handler)
+{
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [h = std::move(handler)] { Guard(h); });
+}
+
+} // namespace platform

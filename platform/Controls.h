@@ -1,0 +1,81 @@
+#pragma once
+// The intrinsic and common controls the windows are built from, with the classic
+// behaviour the program relies on: a KeyPress event that sees every typed character
+// before the box takes it, length limits, a stretching image, a picture box sized to its
+// picture, a status bar with one empty panel, the platform's date picker.
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <functional>
+
+class QAbstractButton;
+
+namespace platform {
+
+// Called for each typed character with its code; setting the code to 0 discards the
+// character, changing it makes the box receive the new one. Keys that produce no
+// character (arrows, Home, End, Delete) and Ctrl/Alt combinations never reach it.
+using KeyPressHandler = std::function<void(int& keyAscii)>;
+
+// The character code a key event would type, or -1 for a key that types none.
+int KeyAsciiOf(const class QKeyEvent* e);
+
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget* parent = nullptr);
+    // 0 means no limit.
+    void setMaxLengthLimit(int characters);
+    KeyPressHandler KeyPress;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+// A multi-line text box without scroll bars: Enter starts a new line, Tab moves on.
+class MultiLineTextBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit MultiLineTextBox(QWidget* parent = nullptr);
+    void setMaxLengthLimit(int characters) { maxLength_ = characters; }
+    int maxLengthLimit() const { return maxLength_; }
+    KeyPressHandler KeyPress;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    int room() const;
+    int maxLength_ = 0;
+};
+
+// The date picker: dates from 1601-01-01 to 9999-12-31, shown as DD-MM-YYYY.
+class DatePicker : public QDateEdit {
+    Q_OBJECT
+public:
+    explicit DatePicker(QWidget* parent = nullptr);
+};
+
+// A status bar with one panel, 1440 twips wide, that nothing writes to.
+class StatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+};
+
+// A picture box sized to its picture plus a 2-pixel three-dimensional border.
+QLabel* MakePictureBox(QWidget* parent, const QString& name, const QPixmap& picture, int leftTwips,
+                       int topTwips);
+// An image control that stretches its picture to its own size.
+QLabel* MakeImage(QWidget* parent, const QString& name, int left, int top, int width, int height);
+// A plain, left-aligned, single-line label.
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, int left, int top,
+                  int width, int height);
+
+// Connects a button's click to a handler that runs under the general error handling.
+void OnClick(QAbstractButton* button, std::function<void()> handler);
+
+} // namespace platform

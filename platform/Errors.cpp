@@ -1,0 +1,61 @@
+#include "platform/Errors.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/App.h"
+
+namespace platform {
+
+namespace {
+RuntimeErrorHandler& handler()
+{
+    static RuntimeErrorHandler h;
+    return h;
+}
+} // namespace
+
+QString RuntimeErrorText(const RuntimeError& error)
+{
+    return QStringLiteral("Run-time error '%1':\n\n%2")
+        .arg(error.number())
+        .arg(QString::fromStdString(error.description()));
+}
+
+void HandleRuntimeError(const RuntimeError& error)
+{
+    if (handler()) {
+        handler()(error);
+        return;
+    }
+    const QString text = RuntimeErrorText(error);
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QMessageBox box(QMessageBox::Critical, App::Title(), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.exec();
+    }
+    // Every Save is committed when it returns, so ending here loses nothing that was saved.
+    std::fflush(nullptr);
+    std::_Exit(kRuntimeErrorExitCode);
+}
+
+void setRuntimeErrorHandler(RuntimeErrorHandler h) { handler() = std::move(h); }
+
+bool Guard(const std::function<void()>& f)
+{
+    try {
+        f();
+        return true;
+    } catch (const RuntimeError& e) {
+        HandleRuntimeError(e);
+    } catch (const std::exception& e) {
+        HandleRuntimeError(RuntimeError(store::err::DatabaseEngine, e.what()));
+    }
+    return false;
+}
+
+} // namespace platform

@@ -1,0 +1,226 @@
+#include "platform/Form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFont>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QWindow>
+
+#include "platform/Errors.h"
+#include "platform/Twips.h"
+
+namespace platform {
+
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window), client_(new QWidget(this))
+{
+    client_->setObjectName(QStringLiteral("client"));
+    QFont f(QStringLiteral("Verdana"));
+    f.setPointSizeF(8.25);
+    setFont(f);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+Form::~Form() = default;
+
+QMenuBar* Form::menuBar()
+{
+    if (!menuBar_) {
+        menuBar_ = new QMenuBar(this);
+        menuBar_->setNativeMenuBar(false);
+        layoutChrome();
+    }
+    return menuBar_;
+}
+
+void Form::layoutChrome()
+{
+    const int top = menuBar_ ? menuBar_->sizeHint().height() : 0;
+    if (menuBar_)
+        menuBar_->setGeometry(0, 0, width(), top);
+    client_->setGeometry(0, top, width(), std::max(0, height() - top));
+    if (docked_) {
+        const int h = docked_->height();
+        docked_->setGeometry(0, client_->height() - h, client_->width(), h);
+    }
+}
+
+void Form::setClientSizeTwips(int w, int h)
+{
+    const int top = menuBar_ ? menuBar_->sizeHint().height() : 0;
+    resize(px(w), px(h) + top);
+}
+
+int Form::clientWidthTwips() const { return twips(client_->width()); }
+int Form::clientHeightTwips() const { return twips(client_->height()); }
+
+QSize Form::frameExtra() const
+{
+    if (!isVisible())
+        return {0, 0};
+    const QRect frame = frameGeometry();
+    return {frame.width() - width(), frame.height() - height()};
+}
+
+void Form::setOuterSizeTwips(int w, int h)
+{
+    const QSize outer(px(w), px(h));
+    const QSize extra = frameExtra();
+    if (!isVisible() || extra.isNull())
+        pendingOuter_ = outer; // the frame is not known yet
+    else
+        pendingOuter_.reset();
+    resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
+}
+
+void Form::setOuterWidthTwips(int w) { setOuterSizeTwips(w, outerHeightTwips()); }
+void Form::setOuterHeightTwips(int h) { setOuterSizeTwips(outerWidthTwips(), h); }
+
+int Form::outerWidthTwips() const { return twips(width() + frameExtra().width()); }
+int Form::outerHeightTwips() const { return twips(height() + frameExtra().height()); }
+
+void Form::applyPendingOuter()
+{
+    if (!pendingOuter_ || !isVisible() || frameExtra().isNull())
+        return;
+    const QSize outer = *pendingOuter_;
+    pendingOuter_.reset();
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    const QSize extra = frameExtra();
+    resize(outer.width() - extra.width(), outer.height() - extra.height());
+}
+
+void Form::placeClientAtTwips(int left, int top)
+{
+    setGeometry(QRect(QPoint(px(left), px(top)), size()));
+}
+
+FormWindowState Form::windowStateValue() const
+{
+    if (windowState() & Qt::WindowMinimized)
+        return vbMinimized;
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return vbMaximized;
+    return vbNormal;
+}
+
+void Form::dockBottom(QWidget* control)
+{
+    docked_ = control;
+    layoutChrome();
+}
+
+bool Form::Load()
+{
+    if (loaded_)
+        return true;
+    loaded_ = true;
+    unloaded_ = false;
+    if (!Guard([this] { Form_Load(); })) {
+        loaded_ = false;
+        return false;
+    }
+    return true;
+}
+
+void Form::showModal(QWidget* owner)
+{
+    if (!Load())
+        return;
+    if (owner) {
+        // Owned: stays above its owner; the owner takes no input meanwhile.
+        setParent(owner->window(), windowFlags() | Qt::Window);
+    }
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    modalLoop_ = &loop;
+    show();
+    runResize();
+    activateWindow();
+    if (!unloaded_)
+        loop.exec(QEventLoop::DialogExec);
+    modalLoop_ = nullptr;
+    if (owner) {
+        // The owner is active again, whatever the window system reports.
+        QWidget* w = owner->window();
+        w->activateWindow();
+        if (auto* f = qobject_cast<Form*>(w))
+            Guard([f] { f->Form_Activate(); });
+    }
+}
+
+bool Form::showNormal()
+{
+    if (!Load())
+        return false;
+    show();
+    runResize();
+    return true;
+}
+
+void Form::Unload() { close(); }
+
+void Form::closeEvent(QCloseEvent* e)
+{
+    if (!unloaded_) {
+        unloaded_ = true;
+        // The unload never refuses: whatever fails, the window closes.
+        Guard([this] { Form_Unload(); });
+        loaded_ = false;
+    }
+    e->accept();
+    if (modalLoop_)
+        modalLoop_->quit();
+}
+
+void Form::runResize()
+{
+    if (inResize_ || !loaded_)
+        return;
+    inResize_ = true;
+    Guard([this] { Form_Resize(); });
+    inResize_ = false;
+}
+
+void Form::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    layoutChrome();
+    if (isVisible())
+        runResize();
+}
+
+void Form::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && isVisible())
+        runResize();
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && loaded_)
+        Guard([this] { Form_Activate(); });
+}
+
+void Form::keyPressEvent(QKeyEvent* e)
+{
+    const bool enter = (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier;
+    if (enter && defaultButton_ && defaultButton_->isEnabled()) {
+        defaultButton_->click();
+        return;
+    }
+    if (e->key() == Qt::Key_Escape && cancelButton_ && cancelButton_->isEnabled()) {
+        cancelButton_->click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+bool Form::event(QEvent* e)
+{
+    const bool r = QWidget::event(e);
+    if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show)
+        applyPendingOuter();
+    return r;
+}
+
+} // namespace platform

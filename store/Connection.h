@@ -1,0 +1,61 @@
+#pragma once
+// A connection to one logbook file, in the shape of the classic data-access Connection:
+// a connection string, Open and Close, reopenable. Implemented on SQLite.
+#include <set>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+namespace store {
+
+class Recordset;
+
+// The provider text the program has always used; the engine underneath is SQLite.
+inline constexpr std::string_view kProvider = "Microsoft.Jet.OLEDB.4.0";
+
+// The parts of a connection string that we honour. Parsing throws RuntimeError for an
+// unknown provider, an unknown key or a missing data source.
+struct ConnectionString {
+    std::string dataSource;
+    static ConnectionString parse(std::string_view text);
+};
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(std::string text);
+    const std::string& connectionString() const { return connectionString_; }
+
+    // Opens the file named by the connection string (the one given here, or the one set
+    // before when this is empty). The file must exist and must be a database we can read:
+    // a missing file, a folder, an empty or truncated file or random bytes all fail here.
+    void Open(std::string_view connectionString = {}, std::string_view userId = {},
+              std::string_view password = {}, long options = -1);
+    void Close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    // The file the open connection works on.
+    const std::string& dataSource() const { return dataSource_; }
+
+    // For the recordsets of this connection.
+    sqlite3* handle() const;
+    void attach(Recordset* rs) { recordsets_.insert(rs); }
+    void detach(Recordset* rs) { recordsets_.erase(rs); }
+    // Runs one writing statement already bound by the caller; see Connection.cpp.
+    void beforeWrite();
+    void afterWrite();
+    [[noreturn]] void fail(int rc, const std::string& what) const;
+
+private:
+    std::string connectionString_;
+    std::string dataSource_;
+    sqlite3* db_ = nullptr;
+    std::set<Recordset*> recordsets_;
+};
+
+} // namespace store

@@ -1,0 +1,11 @@
+#include "store/Module1.h"
+
+namespace Module1 {
+
+std::shared_ptr<store::Connection> conLog;
+std::shared_ptr<store::Recordset> rsLog;
+std::shared_ptr<store::Recordset> rsEdit;
+std::string strImagePath;
+std::int16_t intLogId = 0;
+
+} // namespace Module1

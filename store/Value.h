@@ -1,0 +1,39 @@
+#pragma once
+// A field value as the recordset hands it out: Null, an integer, a real number or text.
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace store {
+
+class Value {
+public:
+    Value() = default; // Null
+    Value(std::int64_t i) : v_(i) {}
+    Value(int i) : v_(static_cast<std::int64_t>(i)) {}
+    Value(double d) : v_(d) {}
+    Value(bool b) : v_(static_cast<std::int64_t>(b ? 1 : 0)) {}
+    Value(std::string s) : v_(std::move(s)) {}
+    Value(const char* s) : v_(std::string(s)) {}
+
+    static Value Null() { return {}; }
+
+    bool isNull() const { return std::holds_alternative<std::monostate>(v_); }
+    bool isInteger() const { return std::holds_alternative<std::int64_t>(v_); }
+    bool isReal() const { return std::holds_alternative<double>(v_); }
+    bool isText() const { return std::holds_alternative<std::string>(v_); }
+
+    // The plain text form: text as stored, numbers in ordinary decimal notation, Null as "".
+    std::string toText() const;
+    // Yes/no reading: a non-zero number, or the texts "True"/"-1"/"1". Null is not true.
+    bool isTrue() const;
+    std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
+    const std::string& text() const { return std::get<std::string>(v_); }
+
+    bool operator==(const Value&) const = default;
+
+private:
+    std::variant<std::monostate, std::int64_t, double, std::string> v_;
+};
+
+} // namespace store

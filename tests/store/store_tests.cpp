@@ -1,0 +1,416 @@
+// The store against real SQLite files in a temporary folder.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "store/Connection.h"
+#include "store/Logbook.h"
+#include "store/Module1.h"
+#include "store/Recordset.h"
+#include "store/RuntimeError.h"
+
+namespace fs = std::filesystem;
+using namespace store;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        path_ = fs::temp_directory_path() / ("wingtrail-store-" + std::to_string(std::random_device{}()));
+        fs::create_directories(path_);
+    }
+    ~TempFolder() { fs::remove_all(path_); }
+    std::string folder() const { return path_.string(); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+long long countRows(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT count(*) FROM tblLog", -1, &st, nullptr);
+    sqlite3_step(st);
+    long long n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+class Logbook : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        logbook::CreateLogbook(path);
+        con.Open(logbook::ConnectionString(dir.folder()));
+    }
+    std::int64_t addEntry(const std::string& from)
+    {
+        Recordset rs;
+        rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+        rs.AddNew();
+        rs.setField("departure", Value(from));
+        rs.Update();
+        return rs.Fields("logid").toInteger();
+    }
+    TempFolder dir;
+    std::string path = dir.file("Wingtrail.dat");
+    Connection con;
+};
+
+} // namespace
+
+TEST(LogbookTexts, ConnectionStringJoinsTheFolderWithThisPlatformsSeparator)
+{
+    EXPECT_EQ(logbook::ConnectionString("/opt/wingtrail"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/wingtrail/Wingtrail.dat;Persist Security Info=False");
+    EXPECT_EQ(logbook::ProgramFile("/opt/wingtrail", logbook::kImageFile), "/opt/wingtrail/images/Wingtrail.img");
+}
+
+TEST(LogbookTexts, StatementTwoHasNoBlankAfterTheEqualsSign)
+{
+    EXPECT_EQ(logbook::kSelectAll, "Select * from tblLog");
+    EXPECT_EQ(logbook::SelectById(std::int16_t{7}), "Select * from tblLog where logid =7");
+    EXPECT_EQ(logbook::SelectById(std::int16_t{-5}), "Select * from tblLog where logid =-5");
+    EXPECT_EQ(logbook::SelectById(std::int16_t{32767}), "Select * from tblLog where logid =32767");
+    EXPECT_EQ(logbook::SelectById("12"), "Select * from tblLog where logid =12");
+}
+
+TEST(LogbookTexts, SharedVariablesHaveTheirClassicTypes)
+{
+    static_assert(std::is_same_v<decltype(Module1::intLogId), std::int16_t>);
+    SUCCEED();
+}
+
+TEST(ConnectionStringParsing, AcceptsTheProgramsStringAndRefusesOthers)
+{
+    EXPECT_EQ(ConnectionString::parse(logbook::ConnectionString("/a b/c")).dataSource, "/a b/c/Wingtrail.dat");
+    struct Case { const char* text; const char* mentions; };
+    for (const Case& c : {Case{"Provider=SQLOLEDB;Data Source=/x", "SQLOLEDB"},
+                          Case{"Data Source=/x", "provider"},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0", "data source"},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x;Password=secret", "Password"},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;garbage", "garbage"}}) {
+        try {
+            ConnectionString::parse(c.text);
+            ADD_FAILURE() << c.text << " was accepted";
+        } catch (const RuntimeError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(CreateLogbook, MakesAnEmptyTableAndRefusesAnExistingPath)
+{
+    TempFolder dir;
+    const auto path = dir.file("Wingtrail.dat");
+    logbook::CreateLogbook(path);
+    EXPECT_EQ(countRows(path), 0);
+    const auto before = readAll(path);
+    EXPECT_THROW(logbook::CreateLogbook(path), RuntimeError);
+    EXPECT_EQ(readAll(path), before);
+}
+
+TEST(ConnectionOpen, RefusesWhatIsNotAReadableDatabaseAndLeavesItUntouched)
+{
+    TempFolder dir;
+    std::mt19937 rng(42);
+    std::string random(8192, '\0');
+    for (auto& c : random)
+        c = static_cast<char>(rng());
+    logbook::CreateLogbook(dir.file("good.dat"));
+    std::string truncated = readAll(dir.file("good.dat")).substr(0, 4096 + 100);
+    struct Case { std::string name; std::optional<std::string> content; };
+    for (const Case& c : {Case{"missing.dat", std::nullopt}, Case{"empty.dat", std::string()},
+                          Case{"random.dat", random}, Case{"text.dat", std::string("hello, not a database\n")},
+                          Case{"truncated.dat", truncated}}) {
+        const auto path = dir.file(c.name);
+        if (c.content) {
+            std::ofstream(path, std::ios::binary) << *c.content;
+        }
+        Connection con;
+        try {
+            con.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+            ADD_FAILURE() << c.name << " opened";
+        } catch (const RuntimeError& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(con.isOpen());
+        if (c.content)
+            EXPECT_EQ(readAll(path), *c.content) << c.name << " was changed";
+        else
+            EXPECT_FALSE(fs::exists(path)) << "the program must not create its logbook";
+    }
+    // A folder where the file should be.
+    fs::create_directory(dir.file("folder.dat"));
+    Connection con;
+    EXPECT_THROW(con.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir.file("folder.dat")), RuntimeError);
+}
+
+TEST(ConnectionOpen, ADatabaseWithoutTheTableOpensAndFailsOnFirstReadNamingTheTable)
+{
+    TempFolder dir;
+    const auto path = dir.file("other.dat");
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE somethingElse (x)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    Connection con;
+    con.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+    Recordset rs;
+    try {
+        rs.Open(logbook::kSelectAll, con);
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), err::TableNotFound);
+        EXPECT_NE(std::string(e.what()).find("tblLog"), std::string::npos);
+    }
+    EXPECT_FALSE(rs.isOpen());
+}
+
+TEST(ConnectionOpen, CloseAndReopen)
+{
+    TempFolder dir;
+    logbook::CreateLogbook(dir.file("Wingtrail.dat"));
+    Connection con;
+    con.setConnectionString(logbook::ConnectionString(dir.folder()));
+    con.Open();
+    con.Close();
+    EXPECT_FALSE(con.isOpen());
+    con.Open();
+    EXPECT_TRUE(con.isOpen());
+    EXPECT_THROW(con.Open(), RuntimeError);
+}
+
+TEST_F(Logbook, RecordsetRefusesAnythingButOneQuery)
+{
+    for (const char* src : {"Select * from tblLog; delete from tblLog", "Select * from tblLog where logid =1;",
+                            "delete from tblLog", "", "Select * from"}) {
+        Recordset rs;
+        EXPECT_THROW(rs.Open(src, con), RuntimeError) << src;
+        EXPECT_FALSE(rs.isOpen());
+    }
+    addEntry("EDDF");
+    EXPECT_EQ(countRows(path), 1);
+}
+
+TEST_F(Logbook, EndOfFileOnAnEmptyTable)
+{
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con);
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_THROW(rs.MoveNext(), RuntimeError);
+    EXPECT_THROW(rs.Fields("logid"), RuntimeError);
+}
+
+TEST_F(Logbook, AddNewAndUpdateAssignsANewLogidThatIsNeverReused)
+{
+    const auto first = addEntry("EDDF");
+    const auto second = addEntry("EGLL");
+    EXPECT_GT(second, first);
+    Recordset del;
+    del.Open(logbook::SelectById(std::to_string(second)), con, adOpenDynamic, adLockPessimistic);
+    del.Delete(adAffectCurrent);
+    del.Close();
+    EXPECT_GT(addEntry("KJFK"), second);
+}
+
+TEST_F(Logbook, CancelUpdateDropsThePendingRecordAndIsHarmlessWithNothingPending)
+{
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.CancelUpdate(); // nothing pending
+    rs.AddNew();
+    rs.setField("departure", Value("EDDF"));
+    EXPECT_EQ(rs.Fields("departure"), Value("EDDF"));
+    rs.CancelUpdate();
+    rs.CancelUpdate();
+    rs.Close();
+    EXPECT_EQ(countRows(path), 0);
+}
+
+TEST_F(Logbook, DeleteRemovesTheRowAtOnce)
+{
+    addEntry("EDDF");
+    const auto id = addEntry("EGLL");
+    Recordset rs;
+    rs.Open(logbook::SelectById(std::to_string(id)), con, adOpenDynamic, adLockPessimistic);
+    rs.Delete(adAffectCurrent);
+    EXPECT_EQ(countRows(path), 1); // seen by another connection before Close
+    EXPECT_THROW(rs.Fields("departure"), RuntimeError);
+    rs.Close();
+}
+
+TEST_F(Logbook, DeleteWithoutCurrentRecordFails)
+{
+    Recordset rs;
+    rs.Open(logbook::SelectById("99"), con, adOpenDynamic, adLockPessimistic);
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_THROW(rs.Delete(adAffectCurrent), RuntimeError);
+}
+
+TEST_F(Logbook, FieldLookupIgnoresCaseAndNullReadsBackAsNull)
+{
+    addEntry("EDDF");
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con);
+    EXPECT_EQ(rs.Fields("DEPARTURE"), Value("EDDF"));
+    EXPECT_EQ(rs.Fields("Departure"), rs.Fields("departure"));
+    EXPECT_TRUE(rs.Fields("Date").isNull());
+    EXPECT_TRUE(rs.Fields("cargo").isNull());
+    try {
+        rs.Fields("nosuchfield");
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), err::ItemNotFound);
+        EXPECT_NE(std::string(e.what()).find("nosuchfield"), std::string::npos);
+    }
+}
+
+TEST_F(Logbook, ACommittedRowIsVisibleFromASecondConnectionAtOnce)
+{
+    // The new-entry window keeps its recordset open over the whole table while it saves.
+    addEntry("EDDF");
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.setField("departure", Value("LFPG"));
+    rs.Update();
+    EXPECT_EQ(countRows(path), 2);
+    Connection second;
+    second.Open(logbook::ConnectionString(dir.folder()));
+    Recordset other;
+    other.Open(logbook::SelectById(rs.Fields("logid").toText()), second);
+    EXPECT_EQ(other.Fields("departure"), Value("LFPG"));
+}
+
+TEST_F(Logbook, ValuesAreStoredPlainForOtherPrograms)
+{
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.setField("date", Value("2004-03-05"));
+    rs.setField("nextday", Value(true));
+    rs.setField("pax", Value("120"));
+    rs.setField("cargo", Value("0"));
+    rs.setField("callsign", Value("DLH4AB \"quoted\" ✈ שלום"));
+    rs.Update();
+    EXPECT_EQ(rs.Fields("pax"), Value(std::int64_t{120}));
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT typeof(date), date, nextday, typeof(pax), pax, cargo, callsign FROM tblLog", -1, &st,
+                       nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    auto text = [&](int i) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); };
+    EXPECT_EQ(text(0), "text");
+    EXPECT_EQ(text(1), "2004-03-05");
+    EXPECT_EQ(text(2), "1");
+    EXPECT_EQ(text(3), "integer");
+    EXPECT_EQ(text(4), "120");
+    EXPECT_EQ(text(5), "0");
+    EXPECT_EQ(text(6), "DLH4AB \"quoted\" ✈ שלום");
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
+TEST_F(Logbook, AValueThatDoesNotFitIsRefusedNamingTheFieldAndNothingIsLost)
+{
+    addEntry("EDDF");
+    struct Case { const char* field; Value value; };
+    for (const Case& c : {Case{"pax", Value("12a")}, Case{"cargo", Value("1e5")}, Case{"pax", Value("99999999999999999999")},
+                          Case{"date", Value("05-03-2004")}, Case{"nextday", Value("maybe")}}) {
+        Recordset rs;
+        rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+        rs.AddNew();
+        rs.setField(c.field, c.value);
+        try {
+            rs.Update();
+            ADD_FAILURE() << c.field << " took " << c.value.toText();
+        } catch (const RuntimeError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.field), std::string::npos) << e.what();
+        }
+        rs.CancelUpdate();
+    }
+    EXPECT_EQ(countRows(path), 1);
+}
+
+TEST_F(Logbook, EditingTheCurrentRowWritesOnlyOnUpdate)
+{
+    const auto id = addEntry("EDDF");
+    Recordset rs;
+    rs.Open(logbook::SelectById(std::to_string(id)), con, adOpenStatic, adLockPessimistic);
+    rs.Update(); // nothing changed: nothing to write, no error
+    rs.setField("departure", Value("EGLL"));
+    rs.CancelUpdate();
+    EXPECT_EQ(rs.Fields("departure"), Value("EDDF"));
+    rs.setField("departure", Value("LFPG"));
+    rs.Update();
+    rs.Close();
+    Recordset check;
+    check.Open(logbook::SelectById(std::to_string(id)), con);
+    EXPECT_EQ(check.Fields("departure"), Value("LFPG"));
+}
+
+TEST_F(Logbook, UpdatingAnEntryRemovedByAnotherProgramFails)
+{
+    const auto id = addEntry("EDDF");
+    Recordset rs;
+    rs.Open(logbook::SelectById(std::to_string(id)), con, adOpenStatic, adLockPessimistic);
+    // Another copy of the program removes it meanwhile; our open recordset must not block that.
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "DELETE FROM tblLog", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    rs.setField("departure", Value("EGLL"));
+    EXPECT_THROW(rs.Update(), RuntimeError);
+    EXPECT_EQ(countRows(path), 0);
+}
+
+TEST_F(Logbook, AReadOnlyRecordsetRefusesWrites)
+{
+    addEntry("EDDF");
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con);
+    EXPECT_THROW(rs.AddNew(), RuntimeError);
+    EXPECT_THROW(rs.setField("departure", Value("X")), RuntimeError);
+    EXPECT_THROW(rs.Delete(), RuntimeError);
+}
+
+TEST_F(Logbook, ReadingFrontToBackSeesEveryRowInTableOrder)
+{
+    for (const char* from : {"A", "B", "C"})
+        addEntry(from);
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con);
+    std::string seen;
+    for (; !rs.Eof(); rs.MoveNext())
+        seen += rs.Fields("departure").toText();
+    EXPECT_EQ(seen, "ABC");
+}
+
+TEST_F(Logbook, ClosingTheConnectionClosesItsRecordsetsAndLeavesOneFile)
+{
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    con.Close();
+    EXPECT_FALSE(rs.isOpen());
+    EXPECT_EQ(countRows(path), 0);
+    for (const auto& entry : fs::directory_iterator(dir.folder()))
+        EXPECT_EQ(entry.path().filename(), "Wingtrail.dat");
+}
