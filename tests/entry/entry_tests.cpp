@@ -1,0 +1,3 @@
+// placeholder until the entry tests land
+#include <gtest/gtest.h>
+TEST(Placeholder, Builds) {}
