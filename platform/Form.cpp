@@ -127,7 +127,8 @@ bool Form::Load()
 
 void Form::showModal(QWidget* owner)
 {
-    if (!Load())
+    // A load that failed, or that closed the window itself, shows nothing.
+    if (!Load() || unloaded_)
         return;
     if (owner) {
         // Owned: stays above its owner; the owner takes no input meanwhile.
@@ -160,7 +161,15 @@ bool Form::showNormal()
     return true;
 }
 
-void Form::Unload() { close(); }
+void Form::Unload()
+{
+    // Works also on a window that was loaded and never shown.
+    if (loaded_ && !unloaded_) {
+        QCloseEvent e;
+        closeEvent(&e);
+    }
+    close();
+}
 
 void Form::closeEvent(QCloseEvent* e)
 {
