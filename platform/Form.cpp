@@ -50,6 +50,7 @@ void Form::setClientSizeTwips(int w, int h)
 {
     const int top = menuBar_ ? menuBar_->sizeHint().height() : 0;
     resize(px(w), px(h) + top);
+    layoutChrome(); // a hidden window gets its resize event only when shown
 }
 
 int Form::clientWidthTwips() const { return twips(client_->width()); }
@@ -72,6 +73,7 @@ void Form::setOuterSizeTwips(int w, int h)
     else
         pendingOuter_.reset();
     resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
+    layoutChrome();
 }
 
 void Form::setOuterWidthTwips(int w) { setOuterSizeTwips(w, outerHeightTwips()); }

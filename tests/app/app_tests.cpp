@@ -1,3 +1,256 @@
-// placeholder
+// The main window and the About window, offscreen, against a real program folder.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
-TEST(App, Builds) {}
+
+#include "app/frmAbout.h"
+#include "app/frmMain.h"
+#include "platform/Controls.h"
+#include "platform/Twips.h"
+#include "store/Module1.h"
+#include "support/TestSupport.h"
+
+using namespace wt::test;
+
+namespace {
+
+QRect twipsRect(const QWidget* w)
+{
+    const QRect g = w->geometry();
+    return {platform::twips(g.x()), platform::twips(g.y()), platform::twips(g.width()), platform::twips(g.height())};
+}
+
+} // namespace
+
+TEST(MainWindow, StartUpLeavesTheSharedObjectsClosedAndShowsThePicture)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    ASSERT_TRUE(main.showNormal());
+    EXPECT_TRUE(seams.errors.empty());
+    EXPECT_EQ(main.windowTitle(), "Wingtrail");
+    EXPECT_FALSE(main.windowIcon().isNull());
+    ASSERT_TRUE(Module1::conLog && Module1::rsLog);
+    EXPECT_FALSE(Module1::conLog->isOpen());
+    EXPECT_FALSE(Module1::rsLog->isOpen());
+    EXPECT_EQ(Module1::strImagePath, folder.path().toStdString() + "/images/Wingtrail.img");
+    EXPECT_EQ(Module1::conLog->connectionString(),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.databasePath() + ";Persist Security Info=False");
+    EXPECT_FALSE(main.imgMain->pixmap().isNull());
+    EXPECT_TRUE(main.imgMain->hasScaledContents());
+    // Outer size 7320 x 4890 twips (offscreen windows have no frame).
+    EXPECT_EQ(main.outerWidthTwips(), 7320);
+    EXPECT_EQ(main.outerHeightTwips(), 4890);
+}
+
+TEST(MainWindow, ControlsSitWhereTheyBelongInTwips)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    main.showNormal();
+    struct Case { const char* name; QRect twips; };
+    for (const Case& c : {Case{"picMain", {0, 0, 20430, 1155}}, Case{"cmdNewLog", {360, 1320, 1575, 615}},
+                          Case{"cmdViewLog", {360, 3000, 1575, 615}}, Case{"imgMain", {2280, 1320, 4485, 2295}}}) {
+        auto* w = main.findChild<QWidget*>(c.name);
+        ASSERT_TRUE(w) << c.name;
+        EXPECT_EQ(twipsRect(w), c.twips) << c.name;
+    }
+    EXPECT_EQ(main.cmdNewLog->text(), "File new Log");
+    EXPECT_EQ(main.cmdViewLog->text(), "View Logbook");
+    EXPECT_FALSE(main.cmdNewLog->isDefault());
+    // The status bar spans the client area at its bottom, with one empty panel.
+    auto* bar = main.StatusBar1;
+    EXPECT_EQ(bar->geometry().bottom(), main.client()->height() - 1);
+    EXPECT_EQ(bar->width(), main.client()->width());
+    EXPECT_EQ(platform::twips(bar->height()), 270);
+    auto panels = bar->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_EQ(platform::twips(panels[0]->width()), 1440);
+    EXPECT_TRUE(panels[0]->text().isEmpty());
+}
+
+TEST(MainWindow, MenusCarryTheirMnemonicsAndHelpIsGreyed)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    const auto menus = main.findChild<QMenuBar*>()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus[1]->text(), "&Help");
+    EXPECT_EQ(main.mnuExit->text(), "&Exit");
+    EXPECT_EQ(main.mnuHelpWingtrail->text(), "Help& Wingtrail...");
+    EXPECT_FALSE(main.mnuHelpWingtrail->isEnabled());
+    EXPECT_EQ(main.mnuAbout->text(), "&About Wingtrail...");
+    for (auto* a : main.mnuFile->actions() + main.mnuHelp->actions()) {
+        EXPECT_TRUE(a->shortcut().isEmpty());
+        EXPECT_FALSE(a->isSeparator());
+    }
+}
+
+TEST(MainWindow, MinimumSizeRuleResetsBothSizes)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    main.showNormal();
+    struct Case { const char* what; int w, h; int wantW, wantH; };
+    for (const Case& c : {Case{"both large enough", 9000, 6000, 9000, 6000},
+                          Case{"exactly the minimum", 7320, 4890, 7320, 4890},
+                          Case{"too narrow", 6000, 6000, 7320, 4890},
+                          Case{"too low, wide", 9000, 3000, 7320, 4890},
+                          Case{"both too small", 3000, 2000, 7320, 4890}}) {
+        main.setOuterSizeTwips(c.w, c.h);
+        EXPECT_EQ(main.outerWidthTwips(), c.wantW) << c.what;
+        EXPECT_EQ(main.outerHeightTwips(), c.wantH) << c.what;
+    }
+}
+
+TEST(MainWindow, AMinimizedWindowIsLeftAlone)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    main.showNormal();
+    main.setOuterSizeTwips(9000, 6000);
+    main.setWindowState(Qt::WindowMinimized);
+    main.resize(50, 40);
+    EXPECT_EQ(main.size(), QSize(50, 40));
+    EXPECT_EQ(main.windowStateValue(), platform::vbMinimized);
+}
+
+TEST(MainWindow, StartUpErrorsEndTheProgramBeforeTheWindowShows)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const ProgramFolder&)> breakIt;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"missing logbook", [](const ProgramFolder& f) { QFile::remove(f.path() + "/Wingtrail.dat"); }, "Wingtrail.dat"},
+        {"logbook of random bytes",
+         [](const ProgramFolder& f) {
+             QFile file(f.path() + "/Wingtrail.dat");
+             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+             file.write(QByteArray(4096, '\x5a'));
+         },
+         "not a logbook database"},
+        {"empty logbook",
+         [](const ProgramFolder& f) {
+             QFile file(f.path() + "/Wingtrail.dat");
+             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+         },
+         "empty"},
+        {"missing picture", [](const ProgramFolder& f) { QFile::remove(f.path() + "/images/Wingtrail.img"); }, "Wingtrail.img"},
+        {"picture that is not a picture",
+         [](const ProgramFolder& f) {
+             QFile file(f.path() + "/images/Wingtrail.img");
+             file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+             file.write("this is text, not a picture");
+         },
+         "Invalid picture"},
+    };
+    for (const Case& c : cases) {
+        ProgramFolder folder;
+        c.breakIt(folder);
+        QFile db(folder.path() + "/Wingtrail.dat");
+        QByteArray before;
+        if (db.open(QIODevice::ReadOnly)) {
+            before = db.readAll();
+            db.close();
+        }
+        Seams seams;
+        frmMain main;
+        EXPECT_FALSE(main.showNormal()) << c.what;
+        EXPECT_FALSE(main.isVisible()) << c.what;
+        ASSERT_EQ(seams.errors.size(), 1u) << c.what;
+        EXPECT_NE(seams.errors[0].description().find(c.mentions), std::string::npos)
+            << c.what << ": " << seams.errors[0].description();
+        if (db.open(QIODevice::ReadOnly)) {
+            EXPECT_EQ(db.readAll(), before) << c.what << ": the logbook was changed";
+        }
+    }
+}
+
+TEST(MainWindow, FocusGoesToFileNewLogWhenTheWindowIsActivated)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    main.showNormal();
+    QApplication::setActiveWindow(&main);
+    main.cmdViewLog->setFocus();
+    // The About window opens over it and closes; the main window is active again.
+    WhenShown([] {
+        if (auto* about = OpenWindow("frmAbout"))
+            QTest::keyClick(about, Qt::Key_Escape);
+    });
+    main.mnuAbout->trigger();
+    EXPECT_EQ(main.focusWidget(), main.cmdNewLog);
+}
+
+TEST(MainWindow, ExitClosesTheWindow)
+{
+    ProgramFolder folder;
+    Seams seams;
+    frmMain main;
+    main.showNormal();
+    main.mnuExit->trigger();
+    EXPECT_FALSE(main.isVisible());
+}
+
+TEST(About, VersionTextHasPlainNumbersAndOnePointBetween)
+{
+    EXPECT_EQ(VersionText(1, 0, 0), "Version 1.0.0");
+    EXPECT_EQ(VersionText(2, 10, 7), "Version 2.10.7");
+}
+
+TEST(About, ShowsThisBuildsVersionAndClosesOnEnterEscapeAndOK)
+{
+    struct Case { const char* what; std::function<void(frmAbout*)> close; };
+    for (const Case& c : {Case{"Enter", [](frmAbout* a) { QTest::keyClick(a, Qt::Key_Return); }},
+                          Case{"Escape", [](frmAbout* a) { QTest::keyClick(a, Qt::Key_Escape); }},
+                          Case{"OK", [](frmAbout* a) { a->cmdOK->click(); }}}) {
+        frmAbout about;
+        bool wasOpen = false;
+        QString version;
+        WhenShown([&] {
+            wasOpen = about.isVisible();
+            version = about.lblVersion->text();
+            c.close(&about);
+        });
+        about.showModal(nullptr);
+        EXPECT_TRUE(wasOpen) << c.what;
+        EXPECT_FALSE(about.isVisible()) << c.what;
+        EXPECT_EQ(version, "Version 1.0.0");
+    }
+}
+
+TEST(About, LayoutInTwips)
+{
+    frmAbout about;
+    EXPECT_EQ(about.windowTitle(), "About Wingtrail");
+    EXPECT_EQ(about.clientWidthTwips(), 5730);
+    EXPECT_EQ(about.clientHeightTwips(), 3555);
+    struct Case { const char* name; QRect twips; };
+    for (const Case& c : {Case{"cmdOK", {4125, 2760, 1380, 345}}, Case{"picIcon", {240, 240, 540, 540}},
+                          Case{"lbWingtrail", {120, 2640, 3015, 255}}, Case{"lblVersion", {120, 3000, 3135, 255}}}) {
+        auto* w = about.findChild<QWidget*>(c.name);
+        ASSERT_TRUE(w) << c.name;
+        EXPECT_EQ(twipsRect(w), c.twips) << c.name;
+    }
+    EXPECT_EQ(about.lbWingtrail->text(), "Wingtrail");
+    // The etched separator: grey above, white one pixel lower.
+    EXPECT_EQ(about.Line1[1]->y() + 1, about.Line1[0]->y());
+    EXPECT_EQ(about.Line1[1]->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(about.Line1[0]->palette().color(QPalette::Window), QColor(Qt::white));
+}

@@ -1,3 +1,274 @@
-// placeholder
+// The platform layer: pictures by content, the KeyPress hook, binding semantics on a
+// real recordset, the error handler's text, modal showing.
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QMenuBar>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
-TEST(Platform, Builds) {}
+
+#include "platform/Binding.h"
+#include "platform/Controls.h"
+#include "platform/Errors.h"
+#include "platform/Form.h"
+#include "platform/MsgBox.h"
+#include "platform/Picture.h"
+#include "platform/Twips.h"
+#include "store/Logbook.h"
+#include "store/Module1.h"
+#include "support/TestSupport.h"
+
+using namespace wt::test;
+using store::RuntimeError;
+
+TEST(Twips, FifteenToThePixel)
+{
+    EXPECT_EQ(platform::px(7320), 488);
+    EXPECT_EQ(platform::px(20430), 1362);
+    EXPECT_EQ(platform::px(10710), 714);
+    EXPECT_EQ(platform::twips(706), 10590);
+    EXPECT_EQ(platform::px(10589.0f), 706);
+}
+
+TEST(Pictures, FormatComesFromTheContentNotTheName)
+{
+    QTemporaryDir dir;
+    const QString sample = QString::fromLocal8Bit(qgetenv("WT_SOURCE_DIR")) + "/resources/sample.png";
+    ASSERT_TRUE(QFile::copy(sample, dir.path() + "/picture.img"));
+    EXPECT_FALSE(platform::LoadPicture(dir.path() + "/picture.img").isNull());
+    ASSERT_TRUE(QFile::copy(sample, dir.path() + "/picture.bmp")); // a PNG named as a bitmap
+    EXPECT_FALSE(platform::LoadPicture(dir.path() + "/picture.bmp").isNull());
+
+    try {
+        platform::LoadPicture(dir.path() + "/missing.img");
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 53);
+        EXPECT_NE(e.description().find("missing.img"), std::string::npos);
+    }
+    QFile junk(dir.path() + "/junk.img");
+    junk.open(QIODevice::WriteOnly);
+    junk.write("GIF89a but not really");
+    junk.close();
+    try {
+        platform::LoadPicture(dir.path() + "/junk.img");
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 481);
+    }
+}
+
+TEST(Errors, TheGeneralBoxNamesNumberAndDescription)
+{
+    EXPECT_EQ(platform::RuntimeErrorText(RuntimeError(3021, "No current record.")),
+              "Run-time error '3021':\n\nNo current record.");
+    Seams seams;
+    EXPECT_FALSE(platform::Guard([] { throw RuntimeError(53, "File not found: 'x'."); }));
+    EXPECT_FALSE(platform::Guard([] { throw std::runtime_error("anything else"); }));
+    EXPECT_TRUE(platform::Guard([] {}));
+    ASSERT_EQ(seams.errors.size(), 2u);
+    EXPECT_EQ(seams.errors[0].number(), 53);
+    EXPECT_EQ(seams.errors[1].description(), "anything else");
+}
+
+TEST(MsgBoxSeam, AnEmptyTitleShowsTheProgramsTitle)
+{
+    Seams seams;
+    seams.answers = {platform::vbNo};
+    EXPECT_EQ(platform::MsgBox("Delete record?", platform::vbYesNo + platform::vbQuestion), platform::vbNo);
+    ASSERT_EQ(seams.questions.size(), 1u);
+    EXPECT_EQ(seams.questions[0].title, "Wingtrail");
+    EXPECT_EQ(seams.questions[0].buttons, 36);
+}
+
+TEST(KeyPressHook, SeesTypedCharactersAndCanDropOrChangeThem)
+{
+    platform::TextBox box;
+    std::vector<int> seen;
+    box.KeyPress = [&](int& code) {
+        seen.push_back(code);
+        if (code == 'x')
+            code = 0;
+        else if (code == ',')
+            code = '.';
+    };
+    box.setMaxLengthLimit(5);
+    QTest::keyClicks(&box, "1x,5");
+    EXPECT_EQ(box.text(), "1.5");
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Left);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(box.text(), "1");
+    // Backspace (8) and Enter (13) are characters; arrows and Delete are not.
+    EXPECT_EQ(seen, (std::vector<int>{'1', 'x', ',', '5', 8, 13}));
+    QTest::keyClicks(&box, "234567");
+    EXPECT_EQ(box.text(), "12345"); // the length limit still holds
+}
+
+TEST(KeyPressHook, PasteIsNotFilteredAndMultiLineLimitHolds)
+{
+    platform::MultiLineTextBox box;
+    box.setMaxLengthLimit(10);
+    int calls = 0;
+    box.KeyPress = [&](int&) { ++calls; };
+    QTest::keyClicks(&box, "abc");
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, "defghijkl");
+    EXPECT_EQ(box.toPlainText(), "abc\ndefghi");
+    QGuiApplication::clipboard()->setText("0123456789");
+    box.clear();
+    box.setPlainText("12345");
+    box.moveCursor(QTextCursor::End);
+    box.paste();
+    EXPECT_EQ(box.toPlainText(), "1234501234");
+}
+
+class Bound : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Module1::conLog->Open();
+        folder.exec("INSERT INTO tblLog (date, departure, nextday, flightrule) VALUES ('2004-03-05', 'EDDF', 1, 'IFR')");
+        rs = std::make_shared<store::Recordset>();
+    }
+    ProgramFolder folder;
+    Seams seams;
+    std::shared_ptr<store::Recordset> rs;
+};
+
+TEST_F(Bound, ControlsShowTheCurrentRecordAndFollowAddNew)
+{
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    QLineEdit from;
+    QCheckBox next;
+    QComboBox rule;
+    rule.setEditable(true);
+    platform::DatePicker date;
+    platform::Bind(&from, rs, "departure");
+    platform::Bind(&next, rs, "nextday");
+    platform::Bind(&rule, rs, "flightrule");
+    platform::Bind(&date, rs, "date");
+    EXPECT_EQ(from.text(), "EDDF");
+    EXPECT_TRUE(next.isChecked());
+    EXPECT_EQ(rule.currentText(), "IFR");
+    EXPECT_EQ(date.date(), QDate(2004, 3, 5));
+    rs->AddNew();
+    EXPECT_EQ(from.text(), "");
+    EXPECT_FALSE(next.isChecked());
+    EXPECT_EQ(rule.currentText(), "");
+    // A new record's date shows today and goes into the record.
+    EXPECT_EQ(date.date(), QDate::currentDate());
+    EXPECT_EQ(rs->Fields("date").toText(), QDate::currentDate().toString(Qt::ISODate).toStdString());
+}
+
+TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
+{
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    QLineEdit from;
+    platform::Bind(&from, rs, "departure");
+    rs->AddNew();
+    QTest::keyClicks(&from, "LFPG");
+    rs->Update();
+    rs->AddNew();
+    QTest::keyClicks(&from, "KJFK");
+    rs->CancelUpdate();
+    rs->Close();
+    const auto rows = ReadRows(folder.databasePath());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].at("departure"), "LFPG");
+    // An emptied box stores Null, not an empty text.
+    store::Recordset edit;
+    auto rsEdit = std::make_shared<store::Recordset>();
+    rsEdit->Open(logbook::SelectById("1"), *Module1::conLog, store::adOpenStatic, store::adLockPessimistic);
+    QLineEdit box;
+    platform::Bind(&box, rsEdit, "departure");
+    box.clear();
+    rsEdit->Update();
+    EXPECT_FALSE(ReadRows(folder.databasePath())[0].at("departure").has_value());
+}
+
+TEST_F(Bound, BindingToAClosedRecordsetOrAnUnknownFieldFails)
+{
+    QLineEdit box;
+    EXPECT_THROW(platform::Bind(&box, rs, "departure"), RuntimeError);
+    rs->Open(logbook::kSelectAll, *Module1::conLog);
+    try {
+        platform::Bind(&box, rs, "nosuchfield");
+        FAIL();
+    } catch (const RuntimeError& e) {
+        EXPECT_NE(e.description().find("nosuchfield"), std::string::npos);
+    }
+}
+
+TEST_F(Bound, TheBindingEndsWhenTheRecordsetCloses)
+{
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    QLineEdit box;
+    platform::Bind(&box, rs, "departure");
+    rs->Close();
+    QTest::keyClicks(&box, "X"); // must not reach a closed recordset
+    EXPECT_TRUE(seams.errors.empty());
+    EXPECT_EQ(box.text(), "EDDFX");
+}
+
+namespace {
+class Recorder : public platform::Form {
+public:
+    std::vector<std::string> events;
+    bool closeInLoad = false;
+    bool failInLoad = false;
+
+protected:
+    void Form_Load() override
+    {
+        events.push_back("Load");
+        if (failInLoad)
+            throw RuntimeError(3704, "load failed");
+        if (closeInLoad)
+            Unload();
+    }
+    void Form_Unload() override { events.push_back("Unload"); }
+};
+} // namespace
+
+TEST(Forms, ModalShowReturnsAfterTheUnloadRan)
+{
+    Seams seams;
+    Recorder form;
+    bool visibleWhileOpen = false;
+    WhenShown([&] {
+        visibleWhileOpen = form.isVisible() && form.isModal();
+        form.Unload();
+    });
+    form.showModal(nullptr);
+    EXPECT_TRUE(visibleWhileOpen);
+    EXPECT_EQ(form.events, (std::vector<std::string>{"Load", "Unload"}));
+}
+
+TEST(Forms, ALoadThatFailsOrClosesShowsNothing)
+{
+    Seams seams;
+    Recorder closing;
+    closing.closeInLoad = true;
+    closing.showModal(nullptr); // must not block
+    EXPECT_EQ(closing.events, (std::vector<std::string>{"Load", "Unload"}));
+    Recorder failing;
+    failing.failInLoad = true;
+    failing.showModal(nullptr);
+    EXPECT_FALSE(failing.isVisible());
+    ASSERT_EQ(seams.errors.size(), 1u);
+}
+
+TEST(Forms, ClientAreaLiesBelowTheMenuBar)
+{
+    platform::Form form;
+    form.menuBar()->addMenu(QStringLiteral("&File"));
+    form.setClientSizeTwips(7200, 4485);
+    EXPECT_EQ(form.clientWidthTwips(), 7200);
+    EXPECT_EQ(form.clientHeightTwips(), 4485);
+    EXPECT_GT(form.client()->y(), 0);
+}
