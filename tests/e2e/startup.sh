@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Starts the built program as a user would, on a private X server with a window manager:
+# it comes up with its main window and ends from File > Exit; and each broken logbook or
+# picture stops it at start with the general error box, a non-zero exit status and the
+# logbook file left byte for byte as it was.
+set -u
+BIN=$1
+SRC=$2
+WORK=$(mktemp -d)
+trap 'kill $WM $XVFB 2>/dev/null; rm -rf "$WORK"' EXIT
+for n in $(seq 140 190); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
+export DISPLAY=:$n
+unset QT_QPA_PLATFORM
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XVFB=$!
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 & WM=$!
+sleep 0.5
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A program folder of its own: the program looks for its files beside its executable.
+install_copy() {
+    local dir=$WORK/$1
+    mkdir -p "$dir/images"
+    cp "$BIN/wingtrail" "$dir/"
+    "$BIN/wingtrail-createdb" "$dir/Wingtrail.dat"
+    cp "$SRC/resources/sample.png" "$dir/images/Wingtrail.img"
+    echo "$dir"
+}
+
+wait_window() { # name regex, seconds*10
+    for _ in $(seq "${2:-100}"); do
+        xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep . && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+wait_exit() { # pid -> exit status, or 124 after 10 s
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || { wait "$1"; return $?; }
+        sleep 0.1
+    done
+    kill "$1"; wait "$1" 2>/dev/null; return 124
+}
+
+# 1. A good folder: the main window comes up, File > Exit ends the program with status 0.
+dir=$(install_copy good)
+"$dir/wingtrail" 2>"$WORK/good.err" & pid=$!
+if win=$(wait_window '^Wingtrail$'); then
+    xdotool windowactivate --sync "$win" 2>/dev/null
+    sleep 0.3
+    xdotool key --clearmodifiers alt+f; sleep 0.3; xdotool key e
+    wait_exit $pid; rc=$?
+    [ $rc -eq 0 ] || fail "File > Exit ended the program with status $rc"
+else
+    fail "no main window titled Wingtrail"; kill $pid
+fi
+[ "$(ls "$dir")" = "$(printf 'Wingtrail.dat\nimages\nwingtrail')" ] || fail "the program left files behind: $(ls "$dir")"
+
+# 2. Broken start-up files: the error box, then a non-zero exit; the logbook untouched.
+check_broken() { # name, setup command
+    local name=$1; shift
+    local dir; dir=$(install_copy "$name")
+    (cd "$dir" && eval "$*")
+    local before=""
+    [ -f "$dir/Wingtrail.dat" ] && before=$(sha256sum < "$dir/Wingtrail.dat")
+    "$dir/wingtrail" 2>"$WORK/$name.err" & local pid=$!
+    if wait_window '^Wingtrail$' >/dev/null; then
+        sleep 0.3
+        xdotool key --clearmodifiers Return
+    fi
+    wait_exit $pid; local rc=$?
+    [ $rc -ne 0 ] && [ $rc -ne 124 ] || fail "$name: exit status $rc"
+    grep -q "Run-time error '" "$WORK/$name.err" || fail "$name: no run-time error reported"
+    if [ -n "$before" ]; then
+        [ "$before" = "$(sha256sum < "$dir/Wingtrail.dat")" ] || fail "$name: the logbook was changed"
+    else
+        [ ! -e "$dir/Wingtrail.dat" ] || fail "$name: the program created a logbook"
+    fi
+}
+check_broken missing-logbook 'rm Wingtrail.dat'
+check_broken random-logbook 'head -c 8192 /dev/urandom > Wingtrail.dat'
+check_broken empty-logbook ': > Wingtrail.dat'
+check_broken truncated-logbook 'sqlite3 Wingtrail.dat "INSERT INTO tblLog(departure) SELECT hex(randomblob(400)) FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x<200) SELECT x FROM c)" && truncate -s 20480 Wingtrail.dat'
+check_broken missing-picture 'rm images/Wingtrail.img'
+check_broken text-picture 'echo "not a picture" > images/Wingtrail.img'
+
+[ $failures -eq 0 ] && echo "all start-up checks passed"
+exit $failures
