@@ -129,13 +129,17 @@ bool Form::Load()
 
 void Form::showModal(QWidget* owner)
 {
+    if (owner) {
+        // Owned: stays above its owner; the owner takes no input meanwhile. Re-parenting
+        // re-creates the native window, so the size limits are set on it again.
+        const QSize minSize = minimumSize(), maxSize = maximumSize();
+        setParent(owner->window(), windowFlags() | Qt::Window);
+        setMinimumSize(minSize);
+        setMaximumSize(maxSize);
+    }
     // A load that failed, or that closed the window itself, shows nothing.
     if (!Load() || unloaded_)
         return;
-    if (owner) {
-        // Owned: stays above its owner; the owner takes no input meanwhile.
-        setParent(owner->window(), windowFlags() | Qt::Window);
-    }
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     modalLoop_ = &loop;
