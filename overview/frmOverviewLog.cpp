@@ -1,11 +1,211 @@
 #include "overview/frmOverviewLog.h"
 
-frmOverviewLog::frmOverviewLog() {
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <charconv>
+#include <string>
+#include <string_view>
+
+#include "platform/Controls.h"
+#include "platform/Errors.h"
+#include "platform/Twips.h"
+#include "resources/Resources.h"
+#include "store/Logbook.h"
+#include "store/Module1.h"
+
+using platform::px;
+using platform::pxRect;
+
+namespace {
+
+struct Column {
+    const char* header;
+    int widthTwips;
+};
+
+// Column 1 is the row's own text (logid); the others are its sub-items 1 to 13. The
+// flight time has no column.
+constexpr Column kColumns[] = {
+    {"Nr.", 900},           {"Date", 1440},     {"From", 1440},     {"Destination", 1440},
+    {"Departure time", 1440}, {"Arrival Time", 1440}, {"Aircraft", 1440}, {"Airline", 1440},
+    {"Callsign", 1440},     {"Flightrule", 1440}, {"Passengers", 1440}, {"Cargo", 1440},
+    {"Remarks", 1440},      {"Route", 1440},
+};
+
+} // namespace
+
+frmOverviewLog::frmOverviewLog()
+{
+    setObjectName(QStringLiteral("frmOverviewLog"));
     setWindowTitle(QStringLiteral("Wingtrail - Logbook overview"));
-    lstOverview = new ListView(client());
+    setWindowIcon(resources::ProgramIcon());
+    QWidget* c = client();
+
+    picMain = platform::MakePictureBox(c, QStringLiteral("picMain"), resources::Banner(), 0, 0);
+    picMain->setAccessibleName(QStringLiteral("Wingtrail banner"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Logbook Overview"), c);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(pxRect(0, 1320, 10575, 5655));
+
+    lstOverview = new ListView(Frame1);
+    lstOverview->setObjectName(QStringLiteral("lstOverview"));
+    lstOverview->setAccessibleName(QStringLiteral("Logbook Overview"));
+    lstOverview->setGeometry(pxRect(120, 360, 10335, 5055));
+    for (const Column& col : kColumns)
+        lstOverview->addColumn(QString::fromLatin1(col.header), col.widthTwips);
+    lstOverview->ColumnClick = [this](int column) {
+        platform::Guard([this, column] { lstOverview_ColumnClick(column); });
+    };
+
+    StatusBar1 = new platform::StatusBar(c);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setGeometry(pxRect(0, 7515, 10590, 270));
+    dockBottom(StatusBar1);
+
+    cmdEdit = new QPushButton(QStringLiteral("Edit"), c);
+    cmdEdit->setObjectName(QStringLiteral("cmdEdit"));
+    cmdEdit->setGeometry(pxRect(120, 7080, 1215, 375));
+    cmdDelete = new QPushButton(QStringLiteral("Delete"), c);
+    cmdDelete->setObjectName(QStringLiteral("cmdDelete"));
+    cmdDelete->setGeometry(pxRect(1440, 7080, 1215, 375));
+    // Neither button is pressed by Enter or Escape.
+    for (auto* b : {cmdEdit, cmdDelete}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    setTabOrder(picMain, Frame1);
+    setTabOrder(Frame1, lstOverview);
+    setTabOrder(lstOverview, StatusBar1);
+    setTabOrder(StatusBar1, cmdEdit);
+    setTabOrder(cmdEdit, cmdDelete);
+
+    setClientSizeTwips(10590, 7785);
+    placeClientAtTwips(705, 780);
 }
-bool frmOverviewLog::FillOverviewList() { return true; }
-void frmOverviewLog::lstOverview_ColumnClick(int) {}
-void frmOverviewLog::Form_Load() {}
-void frmOverviewLog::Form_Unload() {}
-void frmOverviewLog::Form_Resize() {}
+
+void frmOverviewLog::Form_Load()
+{
+    using namespace Module1;
+    conLog->Open();
+    rsLog->Open(logbook::kSelectAll, *conLog, store::adOpenUnspecified, store::adLockUnspecified);
+    if (!FillOverviewList()) {
+        cmdEdit->setEnabled(false);
+        cmdDelete->setEnabled(false);
+    }
+}
+
+namespace {
+
+// "YYYY-MM-DD", as the logbook stores a date, becomes "DD-MM-YYYY". Anything else (a
+// file written by another program) is shown as it is rather than as a made-up date.
+std::string_view dayMonthYear(std::string_view iso, char (&out)[10])
+{
+    auto digits = [&](std::size_t from, std::size_t n) {
+        for (std::size_t i = from; i < from + n; ++i)
+            if (iso[i] < '0' || iso[i] > '9')
+                return false;
+        return true;
+    };
+    if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-' || !digits(0, 4) || !digits(5, 2) || !digits(8, 2))
+        return iso;
+    const char formatted[10] = {iso[8], iso[9], '-', iso[5], iso[6], '-', iso[0], iso[1], iso[2], iso[3]};
+    std::copy(std::begin(formatted), std::end(formatted), out);
+    return std::string_view(out, 10);
+}
+
+} // namespace
+
+bool frmOverviewLog::FillOverviewList()
+{
+    store::Recordset& rs = *Module1::rsLog;
+    bool appended = false;
+    std::string number;
+    std::string scratch;
+    // The plain text form of a value: text as stored, numbers in decimal notation.
+    auto text = [&scratch](const store::Value& v) -> std::string_view {
+        if (v.isText())
+            return v.text();
+        scratch = v.toText();
+        return scratch;
+    };
+    while (!rs.Eof()) {
+        appended = true;
+        const int row = lstOverview->addItem(text(rs.Fields("logid")));
+
+        // The date has no Null test: every entry is filed with one. A Null shows as an
+        // empty cell.
+        const store::Value date = rs.Fields("Date");
+        if (!date.isNull()) {
+            char buf[10];
+            lstOverview->setSubItem(row, 1, dayMonthYear(text(date), buf));
+        }
+        auto plain = [&](int k, std::string_view field) {
+            const store::Value v = rs.Fields(field);
+            if (!v.isNull())
+                lstOverview->setSubItem(row, k, text(v));
+        };
+        plain(2, "departure");
+        plain(3, "destination");
+        plain(4, "timeDeparture");
+        const store::Value arrival = rs.Fields("timeArrival");
+        if (!arrival.isNull()) {
+            if (rs.Fields("nextday").isTrue()) {
+                number.assign(text(arrival)).append("+1");
+                lstOverview->setSubItem(row, 5, number);
+            } else {
+                lstOverview->setSubItem(row, 5, text(arrival));
+            }
+        }
+        plain(6, "aircraft");
+        plain(7, "airline");
+        plain(8, "callsign");
+        plain(9, "flightrule");
+        plain(10, "pax");
+        const store::Value cargo = rs.Fields("cargo");
+        if (!cargo.isNull()) {
+            number.assign(text(cargo)).append(" lbs");
+            lstOverview->setSubItem(row, 11, number);
+        }
+        plain(12, "remarks");
+        plain(13, "route");
+        rs.MoveNext();
+    }
+    return appended;
+}
+
+void frmOverviewLog::lstOverview_ColumnClick(int column)
+{
+    if (!lstOverview->Sorted()) {
+        lstOverview->setSortOrder(1);
+        lstOverview->setSortKey(column - 1);
+        lstOverview->setSorted(true);
+    } else {
+        lstOverview->setSortOrder(0);
+        lstOverview->setSortKey(column - 1);
+        lstOverview->setSorted(false);
+    }
+}
+
+void frmOverviewLog::Form_Resize()
+{
+    if (windowStateValue() == platform::vbMinimized)
+        return;
+    if (outerWidthTwips() < kMinWidth)
+        setOuterWidthTwips(kMinWidth);
+    if (outerHeightTwips() < kMinHeight)
+        setOuterHeightTwips(kMinHeight);
+    // Only the widths follow the window; heights and the buttons keep their places.
+    const float frameWidth = static_cast<float>(clientWidthTwips()) - 1.0f;
+    Frame1->resize(px(frameWidth), Frame1->height());
+    const float listWidth = static_cast<float>(platform::twips(Frame1->width())) - 240.0f;
+    lstOverview->resize(px(listWidth), lstOverview->height());
+}
+
+void frmOverviewLog::Form_Unload()
+{
+    Module1::rsLog->Close();
+    Module1::conLog->Close();
+}

@@ -17,15 +17,23 @@ class frmOverviewLog : public platform::Form {
 public:
     frmOverviewLog();
 
-    QLabel* picMain = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    ListView* lstOverview = nullptr;
-    QPushButton* cmdEdit = nullptr;
-    QPushButton* cmdDelete = nullptr;
-    platform::StatusBar* StatusBar1 = nullptr;
+    QLabel* picMain;
+    QGroupBox* Frame1;
+    ListView* lstOverview;
+    platform::StatusBar* StatusBar1;
+    QPushButton* cmdEdit;
+    QPushButton* cmdDelete;
 
-    // Appends one row per entry of rsLog, reading it to its end.
+    // The smallest outer size the window keeps, in twips.
+    static constexpr int kMinWidth = 10710;
+    static constexpr int kMinHeight = 8190;
+
+    // Appends one row for each record of rsLog from the current one to the end, leaving
+    // rsLog at its end; true when it appended at least one. The list is neither cleared,
+    // selected, scrolled nor sorted here: each caller clears it where it needs to.
     bool FillOverviewList();
+    // A header click: the first of two clicks sorts descending by that column and keeps
+    // the list sorted, the next sorts ascending once and stops keeping it sorted.
     void lstOverview_ColumnClick(int column);
 
 protected:
