@@ -120,7 +120,8 @@ int RowStore::append(std::string_view text)
     rows_.push_back((static_cast<std::uint64_t>(chunks_.size() - 1) << 32) | last.used);
     last.used += static_cast<std::uint32_t>(bytes);
     liveBytes_ += bytes;
-    return size() - 1;
+    tail_ = size() - 1;
+    return tail_;
 }
 
 std::string_view RowStore::cell(int handle, int k) const
@@ -142,20 +143,15 @@ void RowStore::setCell(int handle, int k, std::string_view text)
     if (handle < 0 || handle >= size() || k < 0 || k >= kMaxCells)
         return;
     const std::uint64_t ref = rows_[static_cast<std::size_t>(handle)];
-    const std::size_t chunk = ref >> 32;
     const std::uint32_t offset = static_cast<std::uint32_t>(ref);
-    Cells c = decode(record(handle));
-    if (k >= c.count && text.empty())
-        return; // already empty
     Chunk& last = chunks_.back();
-    const bool atEnd = chunk == chunks_.size() - 1 && offset + c.bytes == last.used;
-
-    if (atEnd && k >= c.count) {
-        // The fill's case: the newest row gets its next cell. It grows where it is.
-        const std::size_t extra = static_cast<std::size_t>(k - c.count) + varintSize(text.size()) + text.size();
-        if (last.used + extra <= last.capacity) {
+    if (handle == tail_) {
+        const int count = static_cast<unsigned char>(last.data[offset]);
+        const std::size_t extra = k >= count ? static_cast<std::size_t>(k - count) + varintSize(text.size()) + text.size() : 0;
+        if (k >= count && last.used + extra <= last.capacity) {
+            // The fill's case: the newest row gets its next cell, right behind the others.
             char* p = last.data.get() + last.used;
-            for (int i = c.count; i < k; ++i)
+            for (int i = count; i < k; ++i)
                 *p++ = 0;
             p += putVarint(p, text.size());
             std::memcpy(p, text.data(), text.size());
@@ -165,6 +161,10 @@ void RowStore::setCell(int handle, int k, std::string_view text)
             return;
         }
     }
+    Cells c = decode(record(handle));
+    if (k >= c.count && text.empty())
+        return; // already empty
+    const bool atEnd = handle == tail_;
 
     // Otherwise the record is rebuilt aside first: text may point into the record itself.
     for (int i = c.count; i <= k; ++i)
@@ -187,6 +187,7 @@ void RowStore::setCell(int handle, int k, std::string_view text)
         deadBytes_ += oldBytes;
     char* at = reserve(bytes);
     std::memcpy(at, scratch_.data(), bytes);
+    tail_ = handle;
     Chunk& now = chunks_.back();
     rows_[static_cast<std::size_t>(handle)] = (static_cast<std::uint64_t>(chunks_.size() - 1) << 32) | now.used;
     now.used += static_cast<std::uint32_t>(bytes);
@@ -206,6 +207,7 @@ void RowStore::compact()
         last.used += static_cast<std::uint32_t>(c.bytes);
         fresh.liveBytes_ += c.bytes;
     }
+    fresh.tail_ = size() - 1;
     *this = std::move(fresh);
 }
 
@@ -216,6 +218,7 @@ void RowStore::clear()
     rows_.clear();
     rows_.shrink_to_fit();
     liveBytes_ = deadBytes_ = 0;
+    tail_ = -1;
     scratch_.clear();
     scratch_.shrink_to_fit();
 }

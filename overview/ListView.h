@@ -53,6 +53,7 @@ private:
     std::size_t liveBytes_ = 0;
     std::size_t deadBytes_ = 0;       // records left behind by rewritten rows
     std::string scratch_;
+    int tail_ = -1; // the row whose record ends the last chunk, so it can grow in place
 };
 
 class ListModel : public QAbstractTableModel {

@@ -121,9 +121,28 @@ std::string_view dayMonthYear(std::string_view iso, char (&out)[10])
 bool frmOverviewLog::FillOverviewList()
 {
     store::Recordset& rs = *Module1::rsLog;
-    bool appended = false;
-    std::string number;
+    if (rs.Eof())
+        return false;
+
+    // Every field is found by its name once, for all records of this fill.
+    const int logid = rs.fieldIndex("logid");
+    const int date = rs.fieldIndex("Date");
+    struct Plain {
+        int k;
+        int field;
+    };
+    const Plain before[] = {{2, rs.fieldIndex("departure")}, {3, rs.fieldIndex("destination")},
+                            {4, rs.fieldIndex("timeDeparture")}};
+    const int timeArrival = rs.fieldIndex("timeArrival");
+    const int nextday = rs.fieldIndex("nextday");
+    const Plain between[] = {{6, rs.fieldIndex("aircraft")}, {7, rs.fieldIndex("airline")},
+                             {8, rs.fieldIndex("callsign")}, {9, rs.fieldIndex("flightrule")},
+                             {10, rs.fieldIndex("pax")}};
+    const int cargo = rs.fieldIndex("cargo");
+    const Plain after[] = {{12, rs.fieldIndex("remarks")}, {13, rs.fieldIndex("route")}};
+
     std::string scratch;
+    std::string marked;
     // The plain text form of a value: text as stored, numbers in decimal notation.
     auto text = [&scratch](const store::Value& v) -> std::string_view {
         if (v.isText())
@@ -131,46 +150,39 @@ bool frmOverviewLog::FillOverviewList()
         scratch = v.toText();
         return scratch;
     };
+    bool appended = false;
     while (!rs.Eof()) {
         appended = true;
-        const int row = lstOverview->addItem(text(rs.Fields("logid")));
+        const int row = lstOverview->addItem(text(rs.field(logid)));
 
         // The date has no Null test: every entry is filed with one. A Null shows as an
         // empty cell.
-        const store::Value date = rs.Fields("Date");
-        if (!date.isNull()) {
+        if (const store::Value& v = rs.field(date); !v.isNull()) {
             char buf[10];
-            lstOverview->setSubItem(row, 1, dayMonthYear(text(date), buf));
+            lstOverview->setSubItem(row, 1, dayMonthYear(text(v), buf));
         }
-        auto plain = [&](int k, std::string_view field) {
-            const store::Value v = rs.Fields(field);
-            if (!v.isNull())
-                lstOverview->setSubItem(row, k, text(v));
+        auto plain = [&](const Plain& p) {
+            if (const store::Value& v = rs.field(p.field); !v.isNull())
+                lstOverview->setSubItem(row, p.k, text(v));
         };
-        plain(2, "departure");
-        plain(3, "destination");
-        plain(4, "timeDeparture");
-        const store::Value arrival = rs.Fields("timeArrival");
-        if (!arrival.isNull()) {
-            if (rs.Fields("nextday").isTrue()) {
-                number.assign(text(arrival)).append("+1");
-                lstOverview->setSubItem(row, 5, number);
+        for (const Plain& p : before)
+            plain(p);
+        if (const store::Value& v = rs.field(timeArrival); !v.isNull()) {
+            if (rs.field(nextday).isTrue()) {
+                marked.assign(text(v)).append("+1");
+                lstOverview->setSubItem(row, 5, marked);
             } else {
-                lstOverview->setSubItem(row, 5, text(arrival));
+                lstOverview->setSubItem(row, 5, text(v));
             }
         }
-        plain(6, "aircraft");
-        plain(7, "airline");
-        plain(8, "callsign");
-        plain(9, "flightrule");
-        plain(10, "pax");
-        const store::Value cargo = rs.Fields("cargo");
-        if (!cargo.isNull()) {
-            number.assign(text(cargo)).append(" lbs");
-            lstOverview->setSubItem(row, 11, number);
+        for (const Plain& p : between)
+            plain(p);
+        if (const store::Value& v = rs.field(cargo); !v.isNull()) {
+            marked.assign(text(v)).append(" lbs");
+            lstOverview->setSubItem(row, 11, marked);
         }
-        plain(12, "remarks");
-        plain(13, "route");
+        for (const Plain& p : after)
+            plain(p);
         rs.MoveNext();
     }
     return appended;

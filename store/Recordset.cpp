@@ -220,8 +220,27 @@ bool Recordset::step()
     if (rc == SQLITE_ROW) {
         const int n = static_cast<int>(columns_.size());
         current_.resize(columns_.size());
-        for (int i = 0; i < n; ++i)
-            current_[i] = columnValue(stmt_, i);
+        for (int i = 0; i < n; ++i) {
+            // One call into the engine per field; the value's accessors need no lock, since
+            // a connection is only ever used from the thread that opened it.
+            sqlite3_value* v = sqlite3_column_value(stmt_, i);
+            switch (sqlite3_value_type(v)) {
+            case SQLITE_INTEGER:
+                current_[i] = Value(static_cast<std::int64_t>(sqlite3_value_int64(v)));
+                break;
+            case SQLITE_FLOAT:
+                current_[i] = Value(sqlite3_value_double(v));
+                break;
+            case SQLITE_NULL:
+                current_[i] = Value();
+                break;
+            default: {
+                // Reuses the previous record's text storage.
+                auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                current_[i].assignText(p, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+            }
+            }
+        }
         ++rowsRead_;
         if (!keepCursor_) {
             sqlite3_reset(stmt_);
@@ -292,11 +311,27 @@ int Recordset::column(std::string_view name) const
 Value Recordset::Fields(std::string_view name) const
 {
     requireOpen("Fields");
-    const int c = column(name);
+    return field(column(name));
+}
+
+int Recordset::fieldIndex(std::string_view name) const
+{
+    requireOpen("Fields");
+    return column(name);
+}
+
+const Value& Recordset::field(int c) const
+{
+    static const Value kNull;
+    requireOpen("Fields");
+    if (c < 0 || c >= static_cast<int>(columns_.size()))
+        throw RuntimeError(err::ItemNotFound,
+                           "Item cannot be found in the collection corresponding to the requested name "
+                           "or ordinal: there is no field " + std::to_string(c) + " in '" + source_ + "'.");
     if (pending_[c])
         return *pending_[c];
     if (mode_ == EditMode::AddNew)
-        return {};
+        return kNull;
     requireCurrent("Fields");
     return current_[c];
 }

@@ -51,6 +51,11 @@ public:
 
     // The current record's value of a field (pending changes included).
     Value Fields(std::string_view name) const;
+    // For readers that visit many records: the field's position, found by name as Fields
+    // finds it, and the current record's value at that position without a copy. The
+    // reference holds until the record changes.
+    int fieldIndex(std::string_view name) const;
+    const Value& field(int index) const;
     // Changes a field of the current record; stored by Update, dropped by CancelUpdate.
     void setField(std::string_view name, Value value);
     EditMode editMode() const { return mode_; }

@@ -29,6 +29,15 @@ public:
     bool isTrue() const;
     std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
     const std::string& text() const { return std::get<std::string>(v_); }
+    // Makes this a text value; a value that already holds text keeps its storage, which
+    // spares a reader one allocation per field and record.
+    void assignText(const char* data, std::size_t size)
+    {
+        if (auto* s = std::get_if<std::string>(&v_))
+            s->assign(data, size);
+        else
+            v_.emplace<std::string>(data, size);
+    }
 
     bool operator==(const Value&) const = default;
 
