@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include "platform/Controls.h"
 #include "platform/Errors.h"
 
 namespace platform {
@@ -104,7 +105,9 @@ private:
         }
         updating_ = true;
         const QString text = QString::fromStdString(v.toText());
-        if (auto* w = qobject_cast<QLineEdit*>(control_))
+        if (auto* w = qobject_cast<TextBox*>(control_))
+            w->showText(text); // a stored value longer than the box's limit is shown whole
+        else if (auto* w = qobject_cast<QLineEdit*>(control_))
             w->setText(text);
         else if (auto* w = qobject_cast<QPlainTextEdit*>(control_))
             w->setPlainText(text);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <algorithm>
 #include <climits>
 
 #include "platform/Errors.h"
@@ -58,9 +59,35 @@ std::unique_ptr<QKeyEvent> filtered(const KeyPressHandler& handler, QKeyEvent* e
 }
 } // namespace
 
-TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {}
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] { fitLimitToText(); });
+}
 
-void TextBox::setMaxLengthLimit(int characters) { setMaxLength(characters > 0 ? characters : INT_MAX); }
+void TextBox::setMaxLengthLimit(int characters)
+{
+    limit_ = characters > 0 ? characters : 0;
+    fitLimitToText();
+}
+
+void TextBox::showText(const QString& text)
+{
+    // QLineEdit cuts a text at its maximum length; make room first.
+    if (text.size() > maxLength())
+        setMaxLength(static_cast<int>(text.size()));
+    setText(text);
+}
+
+void TextBox::fitLimitToText()
+{
+    const int wanted = limit_ > 0 ? std::max(limit_, static_cast<int>(text().size())) : INT_MAX;
+    if (maxLength() == wanted)
+        return;
+    // Changing the maximum puts the caret at the end; keep it where the user left it.
+    const int caret = cursorPosition();
+    setMaxLength(wanted);
+    setCursorPosition(caret);
+}
 
 void TextBox::keyPressEvent(QKeyEvent* e)
 {
@@ -121,6 +148,8 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
     setDisplayFormat(QStringLiteral("dd-MM-yyyy"));
     setCalendarPopup(true);
 }
+
+bool DatePicker::focusNextPrevChild(bool next) { return QAbstractSpinBox::focusNextPrevChild(next); }
 
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 {

@@ -26,12 +26,20 @@ class TextBox : public QLineEdit {
     Q_OBJECT
 public:
     explicit TextBox(QWidget* parent = nullptr);
-    // 0 means no limit.
+    // 0 means no limit. The limit holds back what the user types or pastes; a longer text
+    // that the program puts in with showText stays whole, takes no more characters and
+    // loses only what the user deletes.
     void setMaxLengthLimit(int characters);
+    int maxLengthLimit() const { return limit_; }
+    void showText(const QString& text);
     KeyPressHandler KeyPress;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void fitLimitToText();
+    int limit_ = 0;
 };
 
 // A multi-line text box without scroll bars: Enter starts a new line, Tab moves on.
@@ -57,6 +65,11 @@ class DatePicker : public QDateEdit {
     Q_OBJECT
 public:
     explicit DatePicker(QWidget* parent = nullptr);
+
+protected:
+    // Tab leaves the picker, as it leaves every other control; the arrow keys move
+    // between day, month and year.
+    bool focusNextPrevChild(bool next) override;
 };
 
 // A status bar with one panel, 1440 twips wide, that nothing writes to.
