@@ -1,0 +1,263 @@
+// Editing one entry through the real edit window, against a real logbook file. The
+// fixture stands in for the overview window: it holds conLog and rsLog open on all entries
+// and counts the refills the edit window asks of it.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "EntryTesting.h"
+#include "entry/frmEditLog.h"
+#include "platform/Controls.h"
+#include "store/Logbook.h"
+#include "store/Module1.h"
+#include "support/TestSupport.h"
+
+using platform::vbNo;
+using platform::vbYes;
+using wt::test::ReadRows;
+using wt::test::Type;
+using wt::test::WhenShown;
+
+namespace {
+
+std::optional<std::string> S(const char* s) { return std::string(s); }
+
+class EditLog : public ::testing::Test {
+protected:
+    wt::test::ProgramFolder folder;
+    wt::test::Seams seams;
+    int refills = 0;
+    bool rsLogOpenAtRefill = false;
+    std::vector<std::string> idsAtRefill;
+
+    void SetUp() override
+    {
+        folder.exec("INSERT INTO tblLog (logid, date, departure, destination, timeArrival, nextday, pax, cargo, callsign)"
+                    " VALUES (7, '2024-01-02', 'EHAM', 'EGLL', '10:00', 0, 150, 800, 'KLM1000')");
+        Module1::conLog->Open();
+        Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
+        while (!Module1::rsLog->Eof())
+            Module1::rsLog->MoveNext();
+    }
+    void TearDown() override { EXPECT_TRUE(seams.errors.empty() || expectErrors_); }
+
+    // The owner's list fill: reads rsLog front to back, as the overview does.
+    std::function<void()> refill()
+    {
+        return [this] {
+            ++refills;
+            rsLogOpenAtRefill = Module1::rsLog->isOpen();
+            idsAtRefill.clear();
+            for (; !Module1::rsLog->Eof(); Module1::rsLog->MoveNext())
+                idsAtRefill.push_back(Module1::rsLog->Fields("logid").toText());
+        };
+    }
+
+    // Shows the window for intLogId and runs whileOpen in it; returns whether the window
+    // had closed by itself by then (a window still open is closed with its close control).
+    bool run(frmEditLog& form, std::int16_t logid, const std::function<void()>& whileOpen)
+    {
+        Module1::intLogId = logid;
+        bool closedByItself = false;
+        bool shown = false;
+        WhenShown([&] {
+            shown = true;
+            whileOpen();
+            closedByItself = !form.isVisible();
+            if (!closedByItself)
+                form.close();
+        });
+        form.showModal(nullptr);
+        if (!shown)
+            QTest::qWait(0); // the window never showed: let the pending call see that
+        return closedByItself;
+    }
+
+    static void save(frmEditLog& form) { QTest::mouseClick(form.cmdSave, Qt::LeftButton); }
+
+    wt::test::Row row(int logid) const
+    {
+        const auto r = ReadRows(folder.databasePath(), "SELECT * FROM tblLog WHERE logid = " + std::to_string(logid));
+        return r.empty() ? wt::test::Row{} : r[0];
+    }
+
+    bool expectErrors_ = false;
+};
+
+} // namespace
+
+TEST_F(EditLog, ShowsTheChosenEntry)
+{
+    // Neighbours whose numbers begin or end like the chosen one must not be picked.
+    folder.exec("INSERT INTO tblLog (logid, departure) VALUES (1, 'one'), (17, 'seventeen'), (170, 'one-seventy'),"
+                " (3276, 'short'), (32767, 'last'), (327, 'prefix')");
+    for (const auto& [id, departure] : std::vector<std::pair<int, const char*>>{{17, "seventeen"}, {32767, "last"}, {7, "EHAM"}}) {
+        SCOPED_TRACE(id);
+        frmEditLog form(refill());
+        run(form, static_cast<std::int16_t>(id), [&] {
+            EXPECT_EQ(form.txtFrom->text(), departure);
+            ASSERT_TRUE(Module1::rsEdit && Module1::rsEdit->isOpen());
+            EXPECT_EQ(Module1::rsEdit->Fields("logid").toText(), std::to_string(id));
+        });
+    }
+    frmEditLog form(refill());
+    run(form, 7, [&] {
+        EXPECT_EQ(form.txtDate->date(), QDate(2024, 1, 2));
+        EXPECT_EQ(form.txtTo->text(), "EGLL");
+        EXPECT_EQ(form.txtArrTime->text(), "10:00");
+        EXPECT_FALSE(form.chkNextDay->isChecked());
+        EXPECT_EQ(form.txtPax->text(), "150");
+        EXPECT_EQ(form.txtCargo->text(), "800");
+        EXPECT_TRUE(form.txtFlightRule->currentText().isEmpty());
+    });
+    EXPECT_EQ(refills, 4);
+}
+
+TEST_F(EditLog, OnlySaveWritesAndClosingDropsWhatCameAfterIt)
+{
+    const auto before = row(7);
+    frmEditLog form(refill());
+    seams.answers = {vbNo, vbNo};
+    const bool closed = run(form, 7, [&] {
+        form.txtFrom->selectAll();
+        Type(form.txtFrom, "LFPG");
+        save(form); // No: stays open on the same entry
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(row(7).at("departure"), S("LFPG"));
+        form.txtTo->selectAll();
+        Type(form.txtTo, "LEMD");
+        QTest::mouseClick(form.chkNextDay, Qt::LeftButton, {}, QPoint(6, form.chkNextDay->height() / 2));
+        save(form); // No
+        EXPECT_EQ(row(7).at("destination"), S("LEMD"));
+        EXPECT_EQ(row(7).at("nextday"), S("1"));
+        // Changed after the last Save, then closed: dropped.
+        form.txtFrom->selectAll();
+        Type(form.txtFrom, "KJFK");
+        Type(form.txtPax, "\b\b\b9");
+    });
+    EXPECT_FALSE(closed);
+    auto after = row(7);
+    EXPECT_EQ(after.at("departure"), S("LFPG"));
+    EXPECT_EQ(after.at("destination"), S("LEMD"));
+    EXPECT_EQ(after.at("nextday"), S("1"));
+    EXPECT_EQ(after.at("pax"), S("150"));
+    after["departure"] = before.at("departure");
+    after["destination"] = before.at("destination");
+    after["nextday"] = before.at("nextday");
+    EXPECT_EQ(after, before) << "fields nobody touched keep their values";
+    ASSERT_EQ(seams.questions.size(), 2u);
+    for (const auto& q : seams.questions) {
+        EXPECT_EQ(q.prompt, "Your changes are saved\r\nExit?");
+        EXPECT_EQ(q.buttons, 36);
+        EXPECT_EQ(q.title, "Wingtrail");
+    }
+    EXPECT_EQ(refills, 1);
+    EXPECT_TRUE(rsLogOpenAtRefill);
+    EXPECT_EQ(idsAtRefill, std::vector<std::string>{"7"});
+    EXPECT_FALSE(Module1::rsEdit->isOpen());
+    EXPECT_TRUE(Module1::conLog->isOpen()) << "the connection belongs to the overview";
+    EXPECT_TRUE(Module1::rsLog->isOpen());
+}
+
+TEST_F(EditLog, SaveWithNothingChangedStillAsksAndYesCloses)
+{
+    const auto before = row(7);
+    frmEditLog form(refill());
+    seams.answers = {vbYes};
+    EXPECT_TRUE(run(form, 7, [&] { save(form); }));
+    ASSERT_EQ(seams.questions.size(), 1u);
+    EXPECT_EQ(seams.questions[0].prompt, "Your changes are saved\r\nExit?");
+    EXPECT_EQ(row(7), before);
+    EXPECT_EQ(refills, 1);
+}
+
+TEST_F(EditLog, ClosingWithoutSaveChangesNothingAndStillRefillsTheOwner)
+{
+    const auto before = row(7);
+    frmEditLog form(refill());
+    run(form, 7, [&] {
+        form.txtFrom->clear();
+        Type(form.txtFrom, "ZZZZ");
+        form.txtFlightRule->setCurrentIndex(2);
+        form.txtDate->setDate(QDate(1999, 12, 31));
+    });
+    EXPECT_EQ(row(7), before);
+    EXPECT_TRUE(seams.questions.empty());
+    EXPECT_EQ(refills, 1);
+    EXPECT_TRUE(rsLogOpenAtRefill);
+    EXPECT_EQ(idsAtRefill, std::vector<std::string>{"7"});
+}
+
+TEST_F(EditLog, AnEntryThatIsGoneIsReportedAndNothingIsWritten)
+{
+    folder.exec("DELETE FROM tblLog WHERE logid = 7");
+    frmEditLog form(refill());
+    bool shown = false;
+    Module1::intLogId = 7;
+    WhenShown([&] {
+        shown = form.isVisible();
+        form.close();
+    });
+    form.showModal(nullptr);
+    QTest::qWait(0);
+    EXPECT_FALSE(shown) << "the window closes at once";
+    ASSERT_EQ(seams.questions.size(), 1u);
+    EXPECT_EQ(seams.questions[0].prompt, frmEditLog::kEntryGoneMessage);
+    EXPECT_EQ(seams.questions[0].buttons, platform::vbExclamation);
+    EXPECT_EQ(seams.questions[0].title, "Wingtrail");
+    EXPECT_TRUE(ReadRows(folder.databasePath()).empty());
+    EXPECT_EQ(refills, 1);
+    EXPECT_TRUE(idsAtRefill.empty());
+    EXPECT_FALSE(Module1::rsEdit->isOpen());
+    EXPECT_TRUE(seams.errors.empty());
+}
+
+TEST_F(EditLog, AFailedSaveGoesToTheErrorHandlerAndLeavesTheEntryAsItWas)
+{
+    expectErrors_ = true;
+    const auto before = row(7);
+    // Another program holds the file: every write waits out the busy timeout and fails.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.databasePath().c_str(), &other), SQLITE_OK);
+    frmEditLog form(refill());
+    run(form, 7, [&] {
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        form.txtFrom->clear();
+        Type(form.txtFrom, "LOCK");
+        save(form);
+        EXPECT_EQ(seams.errors.size(), 1u);
+        EXPECT_TRUE(seams.questions.empty()) << "a failed Save does not say the changes are saved";
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    });
+    sqlite3_close(other);
+    ASSERT_EQ(seams.errors.size(), 1u);
+    EXPECT_NE(seams.errors[0].description().find("locked"), std::string::npos) << seams.errors[0].description();
+    EXPECT_EQ(row(7), before);
+    EXPECT_EQ(refills, 1);
+}
+
+TEST_F(EditLog, ALongerCallsignThanTheBoxTakesIsShownWholeAndKeptUnlessEdited)
+{
+    // Filed through the new-entry window, which sets no limit on the callsign.
+    folder.exec("UPDATE tblLog SET callsign = 'SPEEDBIRD 123A', airline = '" + std::string(150, 'A') + "' WHERE logid = 7");
+    frmEditLog form(refill());
+    seams.answers = {vbNo, vbYes};
+    run(form, 7, [&] {
+        EXPECT_EQ(form.txtCallsign->text(), "SPEEDBIRD 123A");
+        EXPECT_EQ(form.txtAirline->text().size(), 150);
+        Type(form.txtPax, "1");
+        save(form); // No
+        EXPECT_EQ(row(7).at("callsign"), S("SPEEDBIRD 123A"));
+        EXPECT_EQ(row(7).at("airline"), std::string(150, 'A'));
+        // A full box takes no more; deleting works as always.
+        form.txtCallsign->end(false);
+        Type(form.txtCallsign, "X\b\b\b\b\bZ");
+        EXPECT_EQ(form.txtCallsign->text(), "SPEEDBIRDZ");
+        save(form); // Yes
+    });
+    EXPECT_EQ(row(7).at("callsign"), S("SPEEDBIRDZ"));
+    EXPECT_EQ(row(7).at("pax"), S("1501"));
+}
