@@ -47,6 +47,7 @@ FillThenSort OverviewRun(const std::string& programFolder, int sortColumn)
             out.sort.topText = form.lstOverview->count() ? form.lstOverview->text(0, sortColumn - 1) : QString();
             out.sort.ms = clock.ms();
             out.sort.rows = form.lstOverview->count();
+            out.sort.residentGrowth = ResidentBytes() - before;
         }
         form.Unload();
     }

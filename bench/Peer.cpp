@@ -78,10 +78,8 @@ FillThenSort PeerRun(const std::string& programFolder, int sortColumn)
         out.fill.ms = clock.ms();
         out.fill.rows = tree.topLevelItemCount();
     }
-    // Measured with the connection still open, as the overview's is.
+    // Measured with the connection still open, as the overview's stays open.
     out.fill.residentGrowth = ResidentBytes() - before;
-    rs.Close();
-    con.Close();
 
     if (sortColumn > 0) {
         Stopwatch clock;
@@ -89,7 +87,10 @@ FillThenSort PeerRun(const std::string& programFolder, int sortColumn)
         out.sort.topText = tree.topLevelItemCount() ? tree.topLevelItem(0)->text(sortColumn - 1) : QString();
         out.sort.ms = clock.ms();
         out.sort.rows = tree.topLevelItemCount();
+        out.sort.residentGrowth = ResidentBytes() - before;
     }
+    rs.Close();
+    con.Close();
     return out;
 }
 

@@ -28,7 +28,7 @@ struct Timed {
     double ms = 0;
     long rows = 0;
     std::uint64_t textBytes = 0;   // scan only: UTF-8 bytes of the cells the overview shows
-    long residentGrowth = 0;       // fills only: resident set after the fill minus before
+    long residentGrowth = 0;       // resident set after the fill (or the sort) minus before the fill
     QString topText;               // sorts only: the key cell of the first row afterwards
 };
 

@@ -209,6 +209,7 @@ void measure(const Options& o, long n)
                 if (c > 0) {
                     expectRows("the overview sort", r.sort.rows, n);
                     s.ms["sort " + key].push_back(r.sort.ms);
+                    s.bytesPerRow["sort"].push_back(static_cast<double>(r.sort.residentGrowth) / static_cast<double>(n));
                     ourTop = r.sort.topText;
                 }
             }
@@ -219,6 +220,7 @@ void measure(const Options& o, long n)
                 s.bytesPerRow["peer fill"].push_back(static_cast<double>(r.fill.residentGrowth) / static_cast<double>(n));
                 if (c > 0) {
                     s.ms["peer sort " + key].push_back(r.sort.ms);
+                    s.bytesPerRow["peer sort"].push_back(static_cast<double>(r.sort.residentGrowth) / static_cast<double>(n));
                     // Columns of digits and capitals order the same under any text compare,
                     // so there both lists must agree on the first row.
                     if (overview && c <= 3 && ourTop != r.sort.topText)
@@ -260,7 +262,9 @@ void measure(const Options& o, long n)
         row(std::string("sort \"") + HeaderOfColumn(c) + "\", ms", "sort " + k, "orderby " + k,
             std::string("(ORDER BY ") + FieldOfColumn(c) + " DESC)", kSortTarget, "peer sort " + k, false);
     }
-    row("memory, B/row", "fill", "", "", kBytesTarget, "peer fill", true);
+    row("memory after the fill, B/row", "fill", "", "", kBytesTarget, "peer fill", true);
+    if (!o.columns.empty())
+        row("memory after a sort, B/row", "sort", "", "", kBytesTarget, "peer sort", true);
 
     std::printf("\nSamples (ms unless B/row):\n");
     for (const auto* table : {&s.ms, &s.bytesPerRow})
