@@ -81,7 +81,7 @@ QLabel* label(QWidget* parent, const char* name, const char* caption, int left, 
 
 } // namespace
 
-LogEntryForm::LogEntryForm(Variant variant) : variant_(variant)
+LogEntryForm::LogEntryForm(Variant variant)
 {
     const bool isNew = variant == Variant::NewLog;
     setObjectName(isNew ? QStringLiteral("frmNewLog") : QStringLiteral("frmEditLog"));

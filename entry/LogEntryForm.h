@@ -65,8 +65,6 @@ public:
     QLabel* lblRoute;
     platform::MultiLineTextBox* txtRoute;
 
-    Variant variant() const { return variant_; }
-
 protected:
     explicit LogEntryForm(Variant variant);
 
@@ -81,7 +79,4 @@ protected:
     void txtFlightTime_KeyPress(int& KeyAscii);
     void txtPax_KeyPress(int& KeyAscii);
     void txtCargo_KeyPress(int& KeyAscii);
-
-private:
-    Variant variant_;
 };
