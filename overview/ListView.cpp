@@ -235,8 +235,8 @@ std::size_t RowStore::bytesHeld() const
 //
 // Cells compare as text without regard to case: byte by byte over their case-folded UTF-8
 // form, which orders them by code point, so an empty cell comes first and "06:45" comes
-// before "06:45+1". A sort sees a cell as a series of 8-byte big-endian keys; only rows
-// whose keys tie at one depth are looked at 8 bytes deeper.
+// before "06:45+1". A sort sees a cell as a series of 16-byte big-endian keys; only rows
+// whose keys tie at one depth are looked at 16 bytes deeper.
 
 namespace {
 
@@ -310,22 +310,24 @@ std::string foldUtf8(std::string_view s)
 }
 
 struct SortEntry {
-    std::uint64_t key;    // 8 folded bytes from the current depth, big-endian, zero-padded
-    std::uint32_t length; // folded bytes left from that depth, at most 8
+    std::uint64_t key[2]; // 16 folded bytes from the current depth, big-endian, zero-padded
+    std::uint32_t length; // folded bytes left from that depth, at most 16
     std::uint32_t handle; // append order: the last word between equal texts
 };
 
+constexpr std::size_t kKeyBytes = 16;
+
 SortEntry keyAt(std::string_view folded, std::size_t depth, std::uint32_t handle, bool ascii)
 {
-    SortEntry e{0, 0, handle};
+    SortEntry e{{0, 0}, 0, handle};
     if (depth >= folded.size())
         return e;
-    const std::size_t n = std::min<std::size_t>(8, folded.size() - depth);
+    const std::size_t n = std::min(kKeyBytes, folded.size() - depth);
     for (std::size_t i = 0; i < n; ++i) {
         auto b = static_cast<unsigned char>(folded[depth + i]);
         if (ascii)
             b = lowerAscii(b);
-        e.key |= static_cast<std::uint64_t>(b) << (56 - 8 * i);
+        e.key[i / 8] |= static_cast<std::uint64_t>(b) << (56 - 8 * (i % 8));
     }
     e.length = static_cast<std::uint32_t>(n);
     return e;
@@ -521,28 +523,33 @@ void ListModel::sortRows()
     std::unordered_map<std::uint32_t, std::string> folded;
     auto foldedCell = [&](std::uint32_t h, bool& ascii) -> std::string_view {
         const std::string_view s = store_.cell(static_cast<int>(h), key);
-        if (auto it = folded.find(h); it != folded.end()) {
-            ascii = false;
-            return it->second;
-        }
         ascii = isAscii(s);
         if (ascii)
             return s;
-        return folded.emplace(h, foldUtf8(s)).first->second;
+        auto it = folded.find(h);
+        if (it == folded.end())
+            it = folded.emplace(h, foldUtf8(s)).first;
+        return it->second;
+    };
+    auto same = [](const SortEntry& a, const SortEntry& b) {
+        return a.key[0] == b.key[0] && a.key[1] == b.key[1] && a.length == b.length;
     };
     auto less = [descending](const SortEntry& a, const SortEntry& b) {
-        if (a.key != b.key)
-            return descending ? a.key > b.key : a.key < b.key;
+        if (a.key[0] != b.key[0])
+            return descending ? a.key[0] > b.key[0] : a.key[0] < b.key[0];
+        if (a.key[1] != b.key[1])
+            return descending ? a.key[1] > b.key[1] : a.key[1] < b.key[1];
         if (a.length != b.length)
             return descending ? a.length > b.length : a.length < b.length;
         return a.handle < b.handle;
     };
 
+    // Every row is in order_, so the keys are read in the order the rows were stored.
     std::vector<SortEntry> entries(n);
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t h = 0; h < n; ++h) {
         bool ascii = true;
-        const std::string_view s = foldedCell(order_[i], ascii);
-        entries[i] = keyAt(s, 0, order_[i], ascii);
+        const std::string_view s = foldedCell(static_cast<std::uint32_t>(h), ascii);
+        entries[h] = keyAt(s, 0, static_cast<std::uint32_t>(h), ascii);
     }
     struct Range {
         std::size_t begin, end, depth;
@@ -560,13 +567,13 @@ void ListModel::sortRows()
         }
         std::sort(entries.begin() + static_cast<std::ptrdiff_t>(r.begin),
                   entries.begin() + static_cast<std::ptrdiff_t>(r.end), less);
-        // Rows whose texts agree on all 8 bytes may differ further on.
+        // Rows whose texts agree on all 16 bytes may differ further on.
         for (std::size_t i = r.begin; i < r.end;) {
             std::size_t j = i + 1;
-            while (j < r.end && entries[j].key == entries[i].key && entries[j].length == entries[i].length)
+            while (j < r.end && same(entries[j], entries[i]))
                 ++j;
-            if (j - i > 1 && entries[i].length == 8)
-                work.push_back({i, j, r.depth + 8});
+            if (j - i > 1 && entries[i].length == kKeyBytes)
+                work.push_back({i, j, r.depth + kKeyBytes});
             i = j;
         }
     }

@@ -5,7 +5,7 @@
 //
 // Built for a million rows: the cells live in packed UTF-8 records (RowStore), the view
 // learns about appended rows and a pending re-sort in one step (see sync()), not one
-// signal per row, and a sort orders a permutation by precomputed 8-byte keys.
+// signal per row, and a sort orders a permutation by precomputed 16-byte keys.
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
@@ -117,6 +117,9 @@ public:
     // UTF-8 overloads: the fill hands the database's text straight through.
     int addItem(std::string_view utf8);
     void setSubItem(int item, int k, std::string_view utf8);
+    // Literals are UTF-8 too; without these a literal would fit two of the above.
+    int addItem(const char* utf8) { return addItem(std::string_view(utf8)); }
+    void setSubItem(int item, int k, const char* utf8) { setSubItem(item, k, std::string_view(utf8)); }
     void clear();
     int count() const;
     // What row `row` (display order) shows in column `column` (0-based); brings a
