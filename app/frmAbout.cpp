@@ -35,8 +35,7 @@ frmAbout::frmAbout()
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Wingtrail"));
     // A fixed dialog: no sizing, no minimize or maximize, no task bar button.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(resources::ProgramIcon());
     QWidget* c = client();
 
