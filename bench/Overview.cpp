@@ -1,22 +1,15 @@
+#include <QString>
 #include <stdexcept>
+#include <memory>
 
 #include "Runs.h"
-
-#ifdef WT_BENCH_WITH_OVERVIEW
-#include <QString>
-
 #include "overview/ListView.h"
 #include "overview/frmOverviewLog.h"
 #include "platform/App.h"
 #include "store/Logbook.h"
 #include "store/Module1.h"
-#endif
 
 namespace bench {
-
-#ifdef WT_BENCH_WITH_OVERVIEW
-
-bool OverviewBuilt() { return true; }
 
 FillThenSort OverviewRun(const std::string& programFolder, int sortColumn)
 {
@@ -55,16 +48,5 @@ FillThenSort OverviewRun(const std::string& programFolder, int sortColumn)
     Module1::conLog.reset();
     return out;
 }
-
-#else
-
-bool OverviewBuilt() { return false; }
-
-FillThenSort OverviewRun(const std::string&, int)
-{
-    throw std::logic_error("this benchmark was built before the overview window existed");
-}
-
-#endif
 
 } // namespace bench

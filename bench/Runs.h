@@ -43,7 +43,6 @@ Timed ScanFloor(const std::string& databasePath, int orderByColumn = 0);
 
 // The overview window as the program opens it: Load() fills lstOverview through
 // FillOverviewList; then one header click on sortColumn (1-based) from the unsorted state.
-bool OverviewBuilt();
 FillThenSort OverviewRun(const std::string& programFolder, int sortColumn);
 
 // What a developer would otherwise reach for: a QTreeWidget filled from the same

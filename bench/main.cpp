@@ -177,7 +177,7 @@ void measure(const Options& o, long n)
     const std::string folder = PrepareLogbook(o.dir, n);
     const std::string database = folder + "/Wingtrail.dat";
     const int reps = o.reps > 0 ? o.reps : (n <= 100000 ? 5 : 3);
-    const bool overview = o.wants("overview") && OverviewBuilt();
+    const bool overview = o.wants("overview");
     const bool peer = o.wants("peer");
     const std::string loadBefore = loadAverage();
 
@@ -296,8 +296,6 @@ int main(int argc, char** argv)
     Options o = options;
     if (o.smoke)
         o.dir = smokeDir.path().toStdString();
-    if (!OverviewBuilt())
-        std::printf("(the overview window is not part of this build: only the floors and the peer run)\n");
 
     try {
         for (long n : o.sizes)
