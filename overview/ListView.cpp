@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <unordered_map>
 
@@ -317,20 +318,48 @@ struct SortEntry {
 
 constexpr std::size_t kKeyBytes = 16;
 
-SortEntry keyAt(std::string_view folded, std::size_t depth, std::uint32_t handle, bool ascii)
+// Folded text holds no capital ASCII letters, so lowering ASCII here serves both the
+// ASCII cells (folded as they are read) and the folded copies of the others.
+// Lowers the ASCII capitals among eight bytes at once; other bytes stay as they are.
+std::uint64_t lowerAscii8(std::uint64_t x)
+{
+    const std::uint64_t low7 = x & 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t aboveZ = low7 + 0x2525252525252525ULL;   // high bit: byte > 'Z'
+    const std::uint64_t fromA = low7 + 0x3F3F3F3F3F3F3F3FULL;    // high bit: byte >= 'A'
+    const std::uint64_t ascii = ~x & 0x8080808080808080ULL;
+    return x | (((fromA ^ aboveZ) & ascii) >> 2);
+}
+
+std::uint64_t bigEndian(const unsigned char* p)
+{
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+SortEntry keyAt(std::string_view text, std::size_t depth, std::uint32_t handle)
 {
     SortEntry e{{0, 0}, 0, handle};
-    if (depth >= folded.size())
+    if (depth >= text.size())
         return e;
-    const std::size_t n = std::min(kKeyBytes, folded.size() - depth);
-    for (std::size_t i = 0; i < n; ++i) {
-        auto b = static_cast<unsigned char>(folded[depth + i]);
-        if (ascii)
-            b = lowerAscii(b);
-        e.key[i / 8] |= static_cast<std::uint64_t>(b) << (56 - 8 * (i % 8));
-    }
+    const std::size_t n = std::min(kKeyBytes, text.size() - depth);
+    unsigned char bytes[kKeyBytes] = {};
+    std::memcpy(bytes, text.data() + depth, n);
+    e.key[0] = lowerAscii8(bigEndian(bytes));
+    e.key[1] = lowerAscii8(bigEndian(bytes + 8));
     e.length = static_cast<std::uint32_t>(n);
     return e;
+}
+
+bool equalFrom(std::string_view a, std::string_view b, std::size_t depth)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = depth; i < a.size(); ++i)
+        if (lowerAscii(static_cast<unsigned char>(a[i])) != lowerAscii(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -411,8 +440,9 @@ void ListModel::setSubItem(int item, int k, std::string_view text)
     store_.setCell(item, k, text);
     if (sorted_ && k == sortKey_)
         sortPending_ = true;
-    // Rows not yet announced are drawn fresh anyway.
-    if (item < published_ || sortPending_)
+    // Handles count up from the last sync, so a handle below the number of rows the view
+    // knows is one of those rows; rows not yet announced are drawn fresh anyway.
+    if (item < published_)
         cellsChanged_ = true;
     changed();
 }
@@ -518,19 +548,20 @@ void ListModel::sortRows()
     if (n < 2)
         return;
     const bool descending = sortOrder_ == 1;
-    const int key = sortKey_;
-    // Folded copies of the cells that hold more than ASCII; ASCII cells fold as they are read.
-    std::unordered_map<std::uint32_t, std::string> folded;
-    auto foldedCell = [&](std::uint32_t h, bool& ascii) -> std::string_view {
-        const std::string_view s = store_.cell(static_cast<int>(h), key);
-        ascii = isAscii(s);
-        if (ascii)
-            return s;
-        auto it = folded.find(h);
-        if (it == folded.end())
-            it = folded.emplace(h, foldUtf8(s)).first;
-        return it->second;
-    };
+
+    // The key cell of every row, read once in the order the rows were stored; cells that
+    // hold more than ASCII are folded into copies of their own.
+    std::vector<std::string_view> text(n);
+    std::deque<std::string> foldedCopies;
+    for (std::size_t h = 0; h < n; ++h) {
+        std::string_view s = store_.cell(static_cast<int>(h), sortKey_);
+        if (!isAscii(s)) {
+            foldedCopies.push_back(foldUtf8(s));
+            s = foldedCopies.back();
+        }
+        text[h] = s;
+    }
+
     auto same = [](const SortEntry& a, const SortEntry& b) {
         return a.key[0] == b.key[0] && a.key[1] == b.key[1] && a.length == b.length;
     };
@@ -544,13 +575,9 @@ void ListModel::sortRows()
         return a.handle < b.handle;
     };
 
-    // Every row is in order_, so the keys are read in the order the rows were stored.
     std::vector<SortEntry> entries(n);
-    for (std::size_t h = 0; h < n; ++h) {
-        bool ascii = true;
-        const std::string_view s = foldedCell(static_cast<std::uint32_t>(h), ascii);
-        entries[h] = keyAt(s, 0, static_cast<std::uint32_t>(h), ascii);
-    }
+    for (std::size_t h = 0; h < n; ++h)
+        entries[h] = keyAt(text[h], 0, static_cast<std::uint32_t>(h));
     struct Range {
         std::size_t begin, end, depth;
     };
@@ -559,11 +586,16 @@ void ListModel::sortRows()
         const Range r = work.back();
         work.pop_back();
         if (r.depth > 0) {
-            for (std::size_t i = r.begin; i < r.end; ++i) {
-                bool ascii = true;
-                const std::string_view s = foldedCell(entries[i].handle, ascii);
-                entries[i] = keyAt(s, r.depth, entries[i].handle, ascii);
-            }
+            // Rows with one and the same text (a remark used again and again) are already
+            // in the order they were added: nothing deeper to look at.
+            const std::string_view first = text[entries[r.begin].handle];
+            std::size_t i = r.begin + 1;
+            while (i < r.end && equalFrom(first, text[entries[i].handle], r.depth))
+                ++i;
+            if (i == r.end)
+                continue;
+            for (i = r.begin; i < r.end; ++i)
+                entries[i] = keyAt(text[entries[i].handle], r.depth, entries[i].handle);
         }
         std::sort(entries.begin() + static_cast<std::ptrdiff_t>(r.begin),
                   entries.begin() + static_cast<std::ptrdiff_t>(r.end), less);
