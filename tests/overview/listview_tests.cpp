@@ -1,5 +1,6 @@
 // The list control on its own: rows and sub-items, the text order of its cells, and the
 // sort state (Sorted, SortKey, SortOrder) with the behaviour the overview relies on.
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -336,4 +337,43 @@ TEST(ListViewControl, AHeaderClickReportsItsColumnCountedFromOne)
     EXPECT_EQ(clicks, std::vector<int>({2, 1}));
     // A click sorts nothing by itself: sorting is the handler's business.
     EXPECT_FALSE(t.list.Sorted());
+}
+
+// What the view is told must agree with what the model answers, through appends, sorts,
+// changes of shown cells and clears, whether the event loop turns in between or not.
+TEST(ListViewControl, TheViewIsToldEveryChangeConsistently)
+{
+    static QStringList complaints;
+    complaints.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        if (m.contains(QLatin1String("FAIL")))
+            complaints << m;
+    });
+    TwoColumns t;
+    QAbstractItemModelTester tester(t.list.model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QSignalSpy resets(t.list.model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(t.list.model(), &QAbstractItemModel::rowsInserted);
+    for (const char* k : {"b", "a", "c"})
+        t.add(k, k);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(inserts.count(), 1); // one announcement for the whole batch
+    QAbstractItemModel* m = t.list.model();
+    t.sortBy(1, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m->data(m->index(0, 1), Qt::DisplayRole).toString(), "c");
+    // A shown row's cell changes: the view hears of it at the next turn.
+    QSignalSpy changes(m, &QAbstractItemModel::dataChanged);
+    t.list.setSorted(false);
+    t.list.setSubItem(0, 1, "zz");
+    QCoreApplication::processEvents();
+    EXPECT_GE(changes.count(), 1);
+    EXPECT_EQ(m->data(m->index(1, 1), Qt::DisplayRole).toString(), "zz"); // row "b": order c, b, a
+    t.list.clear();
+    EXPECT_EQ(m->rowCount(), 0);
+    EXPECT_EQ(resets.count(), 1);
+    t.add("d", "d");
+    EXPECT_EQ(t.list.text(0, 0), "d");
+    EXPECT_EQ(m->rowCount(), 1);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(complaints.isEmpty()) << complaints.join('\n').toStdString();
 }
