@@ -1,6 +1,6 @@
 #include <QString>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 
 #include "Runs.h"
 #include "overview/ListView.h"
