@@ -172,6 +172,20 @@ void expectRows(const char* what, long got, long want)
         problems.push_back(std::string(what) + " gave " + std::to_string(got) + " rows, expected " + std::to_string(want));
 }
 
+// Files the samples of one fill-then-sort run under prefix ("" ours, "peer " the peer's).
+void collect(Samples& s, const std::string& prefix, const std::string& who, const FillThenSort& r, int column, long n)
+{
+    auto perRow = [n](long bytes) { return static_cast<double>(bytes) / static_cast<double>(n); };
+    expectRows((who + " fill").c_str(), r.fill.rows, n);
+    s.ms[prefix + "fill"].push_back(r.fill.ms);
+    s.bytesPerRow[prefix + "fill"].push_back(perRow(r.fill.residentGrowth));
+    if (column > 0) {
+        expectRows((who + " sort").c_str(), r.sort.rows, n);
+        s.ms[prefix + "sort " + std::to_string(column)].push_back(r.sort.ms);
+        s.bytesPerRow[prefix + "sort"].push_back(perRow(r.sort.residentGrowth));
+    }
+}
+
 void measure(const Options& o, long n)
 {
     const std::string folder = PrepareLogbook(o.dir, n);
@@ -199,28 +213,16 @@ void measure(const Options& o, long n)
         // fill counts as one more fill sample. Ours and the peer's alternate, so that a
         // change in the machine's load falls on both.
         for (int c : sortColumns) {
-            const std::string key = std::to_string(c);
             QString ourTop;
             if (overview) {
                 const FillThenSort r = OverviewRun(folder, c);
-                expectRows("the overview fill", r.fill.rows, n);
-                s.ms["fill"].push_back(r.fill.ms);
-                s.bytesPerRow["fill"].push_back(static_cast<double>(r.fill.residentGrowth) / static_cast<double>(n));
-                if (c > 0) {
-                    expectRows("the overview sort", r.sort.rows, n);
-                    s.ms["sort " + key].push_back(r.sort.ms);
-                    s.bytesPerRow["sort"].push_back(static_cast<double>(r.sort.residentGrowth) / static_cast<double>(n));
-                    ourTop = r.sort.topText;
-                }
+                collect(s, "", "the overview", r, c, n);
+                ourTop = r.sort.topText;
             }
             if (peer) {
                 const FillThenSort r = PeerRun(folder, c);
-                expectRows("the QTreeWidget fill", r.fill.rows, n);
-                s.ms["peer fill"].push_back(r.fill.ms);
-                s.bytesPerRow["peer fill"].push_back(static_cast<double>(r.fill.residentGrowth) / static_cast<double>(n));
+                collect(s, "peer ", "the QTreeWidget", r, c, n);
                 if (c > 0) {
-                    s.ms["peer sort " + key].push_back(r.sort.ms);
-                    s.bytesPerRow["peer sort"].push_back(static_cast<double>(r.sort.residentGrowth) / static_cast<double>(n));
                     // Columns of digits and capitals order the same under any text compare,
                     // so there both lists must agree on the first row.
                     if (overview && c <= 3 && ourTop != r.sort.topText)
