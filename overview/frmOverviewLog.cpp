@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "entry/frmEditLog.h"
 #include "platform/Controls.h"
+#include "platform/MsgBox.h"
 #include "platform/Errors.h"
 #include "platform/Twips.h"
 #include "resources/Resources.h"
@@ -84,6 +86,62 @@ frmOverviewLog::frmOverviewLog()
 
     setClientSizeTwips(10590, 7785);
     placeClientAtTwips(705, 780);
+
+    platform::OnClick(cmdEdit, [this] { cmdEdit_Click(); });
+    platform::OnClick(cmdDelete, [this] { cmdDelete_Click(); });
+}
+
+const QString frmOverviewLog::kCannotEditMessage = QStringLiteral(
+    "Entry %1 cannot be edited: only entries numbered up to 32767 can be opened for editing.");
+
+void frmOverviewLog::cmdEdit_Click()
+{
+    // With no row selected there is no entry to hand over: the click does nothing.
+    const std::optional<QString> selected = lstOverview->selectedText();
+    if (!selected)
+        return;
+    // intLogId holds 16 bits; a larger number would open some other entry, or none.
+    bool ok = false;
+    const int logid = selected->toInt(&ok);
+    if (!ok || logid < -32768 || logid > 32767) {
+        platform::MsgBox(kCannotEditMessage.arg(*selected), platform::vbOKOnly + platform::vbExclamation);
+        return;
+    }
+    Module1::intLogId = static_cast<std::int16_t>(logid);
+    frmEditLog edit([this] {
+        // The edit window has reopened rsLog on all entries; the buttons and the sort
+        // state stay as they are.
+        lstOverview->clear();
+        FillOverviewList();
+    });
+    edit.showModal(this);
+}
+
+void frmOverviewLog::cmdDelete_Click()
+{
+    using namespace Module1;
+    const std::optional<QString> selected = lstOverview->selectedText();
+    if (!selected)
+        return;
+    if (platform::MsgBox(QStringLiteral("Delete record?"), platform::vbYesNo + platform::vbQuestion) != platform::vbYes)
+        return;
+    rsLog->Close();
+    rsLog->Open(logbook::SelectById(selected->toStdString()), *conLog, store::adOpenDynamic,
+                store::adLockPessimistic);
+    if (rsLog->Eof()) {
+        // Another program removed it since the list was filled: nothing to delete here,
+        // and the refill below shows the logbook as it now is.
+        platform::MsgBox(frmEditLog::kEntryGoneMessage, platform::vbOKOnly + platform::vbExclamation);
+    } else {
+        rsLog->Delete(store::adAffectCurrent);
+    }
+    rsLog->Close();
+    rsLog->Open(logbook::kSelectAll, *conLog);
+    lstOverview->clear();
+    if (!FillOverviewList()) {
+        cmdEdit->setEnabled(false);
+        cmdDelete->setEnabled(false);
+    }
 }
 
 void frmOverviewLog::Form_Load()

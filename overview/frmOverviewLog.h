@@ -36,6 +36,13 @@ public:
     // the list sorted, the next sorts ascending once and stops keeping it sorted.
     void lstOverview_ColumnClick(int column);
 
+    // Opens the selected entry in the edit window; the list is refilled when it closes.
+    void cmdEdit_Click();
+    // Deletes the selected entry after the user confirms, then refills the list.
+    void cmdDelete_Click();
+
+    static const QString kCannotEditMessage; // %1: the entry's number
+
 protected:
     void Form_Load() override;
     void Form_Unload() override;
