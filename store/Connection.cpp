@@ -11,6 +11,7 @@
 
 #include "store/Recordset.h"
 #include "store/RuntimeError.h"
+#include "store/Text.h"
 
 namespace store {
 
@@ -23,15 +24,6 @@ std::string trim(std::string_view s)
         return {};
     auto e = s.find_last_not_of(" \t");
     return std::string(s.substr(b, e - b + 1));
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x))
-                   == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 std::uint32_t bigEndian(const unsigned char* p, int n)
@@ -100,15 +92,15 @@ ConnectionString ConnectionString::parse(std::string_view text)
                                "The connection string is malformed at '" + std::string(part) + "'.");
         auto key = trim(part.substr(0, eq));
         auto value = trim(part.substr(eq + 1));
-        if (equalsNoCase(key, "Provider")) {
-            if (!equalsNoCase(value, kProvider))
+        if (EqualsNoCase(key, "Provider")) {
+            if (!EqualsNoCase(value, kProvider))
                 throw RuntimeError(err::BadConnectionString,
                                    "Provider cannot be found: '" + value + "'.");
             haveProvider = true;
-        } else if (equalsNoCase(key, "Data Source")) {
+        } else if (EqualsNoCase(key, "Data Source")) {
             out.dataSource = value;
             haveSource = !value.empty();
-        } else if (equalsNoCase(key, "Persist Security Info")) {
+        } else if (EqualsNoCase(key, "Persist Security Info")) {
             // Accepted and ignored: the logbook holds no credentials.
         } else {
             throw RuntimeError(err::BadConnectionString,

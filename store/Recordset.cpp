@@ -9,19 +9,11 @@
 
 #include "store/Connection.h"
 #include "store/RuntimeError.h"
+#include "store/Text.h"
 
 namespace store {
 
 namespace {
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x))
-                   == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string upper(std::string s)
 {
@@ -301,7 +293,7 @@ void Recordset::MoveNext()
 int Recordset::column(std::string_view name) const
 {
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        if (equalsNoCase(columns_[i], name))
+        if (EqualsNoCase(columns_[i], name))
             return static_cast<int>(i);
     throw RuntimeError(err::ItemNotFound,
                        "Item cannot be found in the collection corresponding to the requested name "
@@ -413,7 +405,7 @@ void Recordset::reloadCurrent()
     for (int i = 0; i < n; ++i) {
         const std::string name = sqlite3_column_name(q.stmt, i);
         for (std::size_t c = 0; c < columns_.size(); ++c)
-            if (equalsNoCase(columns_[c], name))
+            if (EqualsNoCase(columns_[c], name))
                 current_[c] = columnValue(q.stmt, i);
     }
 }

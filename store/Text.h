@@ -1,0 +1,17 @@
+#pragma once
+// Names in the store (connection-string keys, field names) match without regard to case.
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace store {
+
+inline bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace store
