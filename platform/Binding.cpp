@@ -113,19 +113,20 @@ private:
             w->setPlainText(text);
         else if (auto* w = qobject_cast<QComboBox*>(control_))
             w->setEditText(text);
-        else if (auto* w = qobject_cast<QCheckBox*>(control_))
+        // A check box and a date picker cannot show Null: they show unticked and today,
+        // and put that into the record, so that what the user sees is what a Save stores.
+        bool showsOtherThanNull = false;
+        if (auto* w = qobject_cast<QCheckBox*>(control_)) {
             w->setChecked(v.isTrue());
-        else if (auto* w = qobject_cast<QDateEdit*>(control_)) {
+            showsOtherThanNull = v.isNull();
+        } else if (auto* w = qobject_cast<QDateEdit*>(control_)) {
             QDate d = QDate::fromString(text, Qt::ISODate);
-            const bool empty = !d.isValid();
-            if (empty)
-                d = QDate::currentDate();
-            w->setDate(d);
-            updating_ = false;
-            if (empty && haveRecord)
-                pushToRecord();
+            showsOtherThanNull = !d.isValid();
+            w->setDate(showsOtherThanNull ? QDate::currentDate() : d);
         }
         updating_ = false;
+        if (showsOtherThanNull && haveRecord)
+            pushToRecord();
     }
 
     QWidget* control_;

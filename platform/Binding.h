@@ -5,9 +5,9 @@
 // CancelUpdate. The binding ends when the recordset closes.
 //
 // Bound values: a text box's or combo box's text (an empty box is Null), a check box's
-// state (ticked is true), a date picker's date (ISO text, YYYY-MM-DD). A date picker
-// whose field is Null shows today's date and puts it into the record, so that what the
-// user sees is what a Save stores.
+// state (ticked is true), a date picker's date (ISO text, YYYY-MM-DD). A check box or a
+// date picker whose field is Null shows unticked or today's date and puts that into the
+// record, so that what the user sees is what a Save stores.
 #include <QWidget>
 #include <memory>
 #include <string>

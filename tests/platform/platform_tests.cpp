@@ -160,9 +160,12 @@ TEST_F(Bound, ControlsShowTheCurrentRecordAndFollowAddNew)
     EXPECT_EQ(from.text(), "");
     EXPECT_FALSE(next.isChecked());
     EXPECT_EQ(rule.currentText(), "");
-    // A new record's date shows today and goes into the record.
+    // A new record's date shows today and an unticked box shows false; both go into the
+    // record, so that a Save stores what the window showed.
     EXPECT_EQ(date.date(), QDate::currentDate());
     EXPECT_EQ(rs->Fields("date").toText(), QDate::currentDate().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(rs->Fields("nextday"), store::Value(false));
+    EXPECT_TRUE(rs->Fields("departure").isNull());
 }
 
 TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
