@@ -86,5 +86,13 @@ check_broken truncated-logbook 'sqlite3 Wingtrail.dat "INSERT INTO tblLog(depart
 check_broken missing-picture 'rm images/Wingtrail.img'
 check_broken text-picture 'echo "not a picture" > images/Wingtrail.img'
 
+# 3. wingtrail-createdb never touches what exists.
+dir=$(install_copy createdb)
+before=$(sha256sum < "$dir/Wingtrail.dat")
+"$BIN/wingtrail-createdb" "$dir/Wingtrail.dat" 2>"$WORK/createdb.err" && fail "createdb overwrote an existing logbook"
+grep -q "already exists" "$WORK/createdb.err" || fail "createdb gave no clear message: $(cat "$WORK/createdb.err")"
+[ "$before" = "$(sha256sum < "$dir/Wingtrail.dat")" ] || fail "createdb changed an existing logbook"
+[ "$(sqlite3 "$dir/Wingtrail.dat" 'SELECT count(*) FROM tblLog')" = 0 ] || fail "a new logbook is not empty"
+
 [ $failures -eq 0 ] && echo "all start-up checks passed"
 exit $failures
