@@ -68,6 +68,15 @@ struct Overview {
             form->Unload();
     }
     ListView* list() const { return form->lstOverview; }
+    // An entry numbered above what intLogId holds, shown in the list.
+    void addBigEntry()
+    {
+        folder.exec("INSERT INTO tblLog (logid, date, departure) VALUES (40000, '2006-01-01', 'BIG')");
+        Module1::rsLog->Close();
+        Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
+        list()->clear();
+        form->FillOverviewList();
+    }
 };
 
 } // namespace
@@ -136,11 +145,7 @@ TEST(EditCommand, RefusesWithoutOpeningAnything)
         {"no row selected", [](Overview&) {}, QString()},
         {"a number above 32767",
          [](Overview& o) {
-             o.folder.exec("INSERT INTO tblLog (logid, date, departure) VALUES (40000, '2006-01-01', 'BIG')");
-             Module1::rsLog->Close();
-             Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
-             o.list()->clear();
-             o.form->FillOverviewList();
+             o.addBigEntry();
              Select(o.list(), "40000");
          },
          frmOverviewLog::kCannotEditMessage.arg("40000")},
@@ -241,11 +246,7 @@ TEST(DeleteCommand, TheRefillFollowsTheSortState)
 TEST(DeleteCommand, WorksForAnyNumberAndRefusesWhatIsGone)
 {
     Overview o;
-    o.folder.exec("INSERT INTO tblLog (logid, date, departure) VALUES (40000, '2006-01-01', 'BIG')");
-    Module1::rsLog->Close();
-    Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
-    o.list()->clear();
-    o.form->FillOverviewList();
+    o.addBigEntry();
     Select(o.list(), "40000");
     o.form->cmdDelete->click();
     EXPECT_EQ(Ids(o.folder), (std::vector<std::string>{"1", "2", "3", "4"}));
