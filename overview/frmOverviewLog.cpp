@@ -199,44 +199,37 @@ bool frmOverviewLog::FillOverviewList()
     const int cargo = rs.fieldIndex("cargo");
     const Plain after[] = {{12, rs.fieldIndex("remarks")}, {13, rs.fieldIndex("route")}};
 
-    std::string scratch;
     std::string marked;
-    // The plain text form of a value: text as stored, numbers in decimal notation.
-    auto text = [&scratch](const store::Value& v) -> std::string_view {
-        if (v.isText())
-            return v.text();
-        scratch = v.toText();
-        return scratch;
-    };
     bool appended = false;
     while (!rs.Eof()) {
         appended = true;
-        const int row = lstOverview->addItem(text(rs.field(logid)));
+        // Text straight from the record: nothing is copied before the list keeps it.
+        const int row = lstOverview->addItem(rs.fieldText(logid).value_or(std::string_view()));
 
         // The date has no Null test: every entry is filed with one. A Null shows as an
         // empty cell.
-        if (const store::Value& v = rs.field(date); !v.isNull()) {
+        if (const auto v = rs.fieldText(date)) {
             char buf[10];
-            lstOverview->setSubItem(row, 1, dayMonthYear(text(v), buf));
+            lstOverview->setSubItem(row, 1, dayMonthYear(*v, buf));
         }
         auto plain = [&](const Plain& p) {
-            if (const store::Value& v = rs.field(p.field); !v.isNull())
-                lstOverview->setSubItem(row, p.k, text(v));
+            if (const auto v = rs.fieldText(p.field))
+                lstOverview->setSubItem(row, p.k, *v);
         };
         for (const Plain& p : before)
             plain(p);
-        if (const store::Value& v = rs.field(timeArrival); !v.isNull()) {
-            if (rs.field(nextday).isTrue()) {
-                marked.assign(text(v)).append("+1");
+        if (const auto v = rs.fieldText(timeArrival)) {
+            if (rs.fieldIsTrue(nextday)) {
+                marked.assign(*v).append("+1");
                 lstOverview->setSubItem(row, 5, marked);
             } else {
-                lstOverview->setSubItem(row, 5, text(v));
+                lstOverview->setSubItem(row, 5, *v);
             }
         }
         for (const Plain& p : between)
             plain(p);
-        if (const store::Value& v = rs.field(cargo); !v.isNull()) {
-            marked.assign(text(v)).append(" lbs");
+        if (const auto v = rs.fieldText(cargo)) {
+            marked.assign(*v).append(" lbs");
             lstOverview->setSubItem(row, 11, marked);
         }
         for (const Plain& p : after)

@@ -202,6 +202,8 @@ bool Recordset::step()
             int rc = sqlite3_step(stmt_);
             if (rc == SQLITE_DONE) {
                 sqlite3_reset(stmt_);
+                current_.clear();
+                materialized_ = true;
                 return false;
             }
             if (rc != SQLITE_ROW)
@@ -210,29 +212,10 @@ bool Recordset::step()
     }
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) {
-        const int n = static_cast<int>(columns_.size());
         current_.resize(columns_.size());
-        for (int i = 0; i < n; ++i) {
-            // One call into the engine per field; the value's accessors need no lock, since
-            // a connection is only ever used from the thread that opened it.
-            sqlite3_value* v = sqlite3_column_value(stmt_, i);
-            switch (sqlite3_value_type(v)) {
-            case SQLITE_INTEGER:
-                current_[i] = Value(static_cast<std::int64_t>(sqlite3_value_int64(v)));
-                break;
-            case SQLITE_FLOAT:
-                current_[i] = Value(sqlite3_value_double(v));
-                break;
-            case SQLITE_NULL:
-                current_[i] = Value();
-                break;
-            default: {
-                // Reuses the previous record's text storage.
-                auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-                current_[i].assignText(p, static_cast<std::size_t>(sqlite3_value_bytes(v)));
-            }
-            }
-        }
+        materialized_ = false;
+        if (!keepCursor_)
+            materialize();
         ++rowsRead_;
         if (!keepCursor_) {
             sqlite3_reset(stmt_);
@@ -242,14 +225,86 @@ bool Recordset::step()
     }
     // Reset at the end, so that a finished reader holds no transaction open.
     sqlite3_reset(stmt_);
+    current_.clear();
+    materialized_ = true;
     if (rc != SQLITE_DONE)
         conn_->fail(rc, "Cannot read '" + source_ + "'");
-    current_.clear();
     return false;
+}
+
+// A reader that keeps its cursor leaves the record in the engine until a field is asked
+// for (fieldText hands out the engine's text without copying); anything that needs the
+// record as values, or that moves the engine's cursor away, copies it out first.
+void Recordset::materialize() const
+{
+    if (materialized_)
+        return;
+    materialized_ = true;
+    const int n = static_cast<int>(columns_.size());
+    for (int i = 0; i < n; ++i) {
+        // One call into the engine per field; the value's accessors need no lock, since
+        // a connection is only ever used from the thread that opened it.
+        sqlite3_value* v = sqlite3_column_value(stmt_, i);
+        switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER:
+            current_[i] = Value(static_cast<std::int64_t>(sqlite3_value_int64(v)));
+            break;
+        case SQLITE_FLOAT:
+            current_[i] = Value(sqlite3_value_double(v));
+            break;
+        case SQLITE_NULL:
+            current_[i] = Value();
+            break;
+        default: {
+            // Reuses the previous record's text storage.
+            auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            current_[i].assignText(p, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+        }
+        }
+    }
+}
+
+std::optional<std::string_view> Recordset::fieldText(int c) const
+{
+    if (materialized_ || mode_ != EditMode::None || c < 0 || c >= static_cast<int>(columns_.size())) {
+        const Value& v = field(c);
+        if (v.isNull())
+            return std::nullopt;
+        if (v.isText())
+            return std::string_view(v.text());
+        textScratch_ = v.toText();
+        return std::string_view(textScratch_);
+    }
+    requireCurrent("Fields");
+    // One call into the engine; the value's own accessors are cheap.
+    sqlite3_value* v = sqlite3_column_value(stmt_, c);
+    if (sqlite3_value_type(v) == SQLITE_NULL)
+        return std::nullopt;
+    auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+}
+
+bool Recordset::fieldIsTrue(int c) const
+{
+    if (materialized_ || mode_ != EditMode::None || c < 0 || c >= static_cast<int>(columns_.size()))
+        return field(c).isTrue();
+    requireCurrent("Fields");
+    sqlite3_value* v = sqlite3_column_value(stmt_, c);
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return sqlite3_value_int64(v) != 0;
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(v) != 0.0;
+    case SQLITE_NULL:
+        return false;
+    default:
+        return Value::isTrueText(*fieldText(c));
+    }
 }
 
 void Recordset::park()
 {
+    materialize();
     if (stmt_ && hasCurrent_ && !parked_) {
         sqlite3_reset(stmt_);
         parked_ = true;
@@ -265,6 +320,7 @@ void Recordset::Close()
     conn_->detach(this);
     conn_ = nullptr;
     current_.clear();
+    materialized_ = true;
     savedCurrent_.clear();
     pending_.clear();
     hasCurrent_ = false;
@@ -325,6 +381,7 @@ const Value& Recordset::field(int c) const
     if (mode_ == EditMode::AddNew)
         return kNull;
     requireCurrent("Fields");
+    materialize();
     return current_[c];
 }
 
@@ -412,6 +469,7 @@ void Recordset::reloadCurrent()
 
 void Recordset::Update()
 {
+    materialize();
     requireWritable("Update");
     if (mode_ == EditMode::None) {
         // Nothing changed: nothing to write, but there must be a record to write.
@@ -495,6 +553,7 @@ void Recordset::CancelUpdate()
 
 void Recordset::AddNew()
 {
+    materialize();
     requireWritable("AddNew");
     if (mode_ != EditMode::None)
         Update();
@@ -507,6 +566,7 @@ void Recordset::AddNew()
 
 void Recordset::Delete(long affectRecords)
 {
+    materialize();
     requireWritable("Delete");
     if (affectRecords != adAffectCurrent)
         throw RuntimeError(err::CannotUpdate, "Only the current record can be deleted.");

@@ -56,6 +56,12 @@ public:
     // reference holds until the record changes.
     int fieldIndex(std::string_view name) const;
     const Value& field(int index) const;
+    // The current record's value of a field as text (numbers in decimal notation), or
+    // nullopt for Null. Reading a whole table front to back this way copies nothing: the
+    // text is the engine's own and stays valid until the cursor moves or the record changes.
+    std::optional<std::string_view> fieldText(int index) const;
+    // The same yes/no reading as field(index).isTrue(), without copying the record.
+    bool fieldIsTrue(int index) const;
     // Changes a field of the current record; stored by Update, dropped by CancelUpdate.
     void setField(std::string_view name, Value value);
     EditMode editMode() const { return mode_; }
@@ -90,7 +96,11 @@ private:
     std::string table_;   // the one table every column comes from; empty when not writable
     int keyColumn_ = -1;  // the table's integer primary key among the columns
 
-    std::vector<Value> current_;
+    void materialize() const;
+
+    mutable std::vector<Value> current_;
+    mutable bool materialized_ = true;
+    mutable std::string textScratch_;
     bool hasCurrent_ = false;
     bool currentDeleted_ = false;
     bool parked_ = false;       // the engine's cursor was reset; resume by skipping rowsRead_

@@ -26,8 +26,13 @@ bool Value::isTrue() const
     if (isReal())
         return std::get<double>(v_) != 0.0;
     if (isText())
-        return text() == "True" || text() == "true" || text() == "-1" || text() == "1";
+        return isTrueText(text());
     return false;
+}
+
+bool Value::isTrueText(std::string_view t)
+{
+    return t == "True" || t == "true" || t == "-1" || t == "1";
 }
 
 std::int64_t Value::toInteger() const

@@ -2,6 +2,7 @@
 // A field value as the recordset hands it out: Null, an integer, a real number or text.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace store {
@@ -27,6 +28,7 @@ public:
     std::string toText() const;
     // Yes/no reading: a non-zero number, or the texts "True"/"-1"/"1". Null is not true.
     bool isTrue() const;
+    static bool isTrueText(std::string_view text);
     std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
     const std::string& text() const { return std::get<std::string>(v_); }
     // Makes this a text value; a value that already holds text keeps its storage, which

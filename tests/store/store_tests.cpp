@@ -414,3 +414,41 @@ TEST_F(Logbook, ClosingTheConnectionClosesItsRecordsetsAndLeavesOneFile)
     for (const auto& entry : fs::directory_iterator(dir.folder()))
         EXPECT_EQ(entry.path().filename(), "Wingtrail.dat");
 }
+
+TEST_F(Logbook, ReadingTextInPlaceGivesWhatFieldsGives)
+{
+    // The overview reads every field as text without copying the record; what it sees
+    // must be what Fields gives, also when a write on the connection moves the engine's
+    // cursor away meanwhile.
+    addEntry("EDDF");
+    Recordset add;
+    add.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    add.AddNew();
+    add.setField("pax", Value("7"));
+    add.setField("nextday", Value(true));
+    add.setField("remarks", Value("Zürich ✈"));
+    add.Update();
+    add.Close();
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con);
+    const std::vector<std::string> names = rs.fieldNames();
+    int rows = 0;
+    for (; !rs.Eof(); rs.MoveNext(), ++rows) {
+        if (rows == 1)
+            addEntry("LFPG"); // a write while the reader stands on a row
+        // Everything in place first: asking Fields copies the record out of the engine.
+        std::vector<std::optional<std::string>> texts;
+        std::vector<bool> truths;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const auto text = rs.fieldText(static_cast<int>(i));
+            texts.push_back(text ? std::optional<std::string>(std::string(*text)) : std::nullopt);
+            truths.push_back(rs.fieldIsTrue(static_cast<int>(i)));
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const Value v = rs.Fields(names[i]);
+            EXPECT_EQ(texts[i], v.isNull() ? std::nullopt : std::optional<std::string>(v.toText())) << names[i];
+            EXPECT_EQ(truths[i], v.isTrue()) << names[i];
+        }
+    }
+    EXPECT_GE(rows, 2);
+}
