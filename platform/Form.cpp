@@ -1,5 +1,7 @@
 #include "platform/Form.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -13,8 +15,21 @@
 
 namespace platform {
 
+namespace {
+// A form is a window to a screen reader too: without this a plain top-level widget is
+// announced as a filler, not as a frame with a title.
+QAccessibleInterface* accessibleForm(const QString& key, QObject* object)
+{
+    if (key == QLatin1String("platform::Form") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+} // namespace
+
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window), client_(new QWidget(this))
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleForm), true);
+    Q_UNUSED(factoryInstalled);
     client_->setObjectName(QStringLiteral("client"));
     QFont f(QStringLiteral("Verdana"));
     f.setPointSizeF(8.25);

@@ -1,5 +1,6 @@
 // The platform layer: pictures by content, the KeyPress hook, binding semantics on a
 // real recordset, the error handler's text, modal showing.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -274,4 +275,14 @@ TEST(Forms, ClientAreaLiesBelowTheMenuBar)
     EXPECT_EQ(form.clientWidthTwips(), 7200);
     EXPECT_EQ(form.clientHeightTwips(), 4485);
     EXPECT_GT(form.client()->y(), 0);
+}
+
+TEST(Forms, AScreenReaderSeesAWindowWithItsTitle)
+{
+    platform::Form form;
+    form.setWindowTitle(QStringLiteral("Wingtrail - New Log File"));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&form);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->role(), QAccessible::Window);
+    EXPECT_EQ(a->text(QAccessible::Name), "Wingtrail - New Log File");
 }
