@@ -41,12 +41,8 @@ void frmNewLog::Form_Unload()
 
 void frmNewLog::Form_Resize()
 {
-    if (windowStateValue() == platform::vbMinimized)
+    if (!keepMinimumOuterSize(kMinWidth, kMinHeight))
         return;
-    if (outerWidthTwips() < kMinWidth)
-        setOuterWidthTwips(kMinWidth);
-    if (outerHeightTwips() < kMinHeight)
-        setOuterHeightTwips(kMinHeight);
     // The frame ends one pixel short of the right edge; its contents keep their places.
     Frame1->resize(client()->width() - 1, Frame1->height());
 }

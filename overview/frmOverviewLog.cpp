@@ -254,12 +254,8 @@ void frmOverviewLog::lstOverview_ColumnClick(int column)
 
 void frmOverviewLog::Form_Resize()
 {
-    if (windowStateValue() == platform::vbMinimized)
+    if (!keepMinimumOuterSize(kMinWidth, kMinHeight))
         return;
-    if (outerWidthTwips() < kMinWidth)
-        setOuterWidthTwips(kMinWidth);
-    if (outerHeightTwips() < kMinHeight)
-        setOuterHeightTwips(kMinHeight);
     // Only the widths follow the window; heights and the buttons keep their places.
     const float frameWidth = static_cast<float>(clientWidthTwips()) - 1.0f;
     Frame1->resize(px(frameWidth), Frame1->height());

@@ -123,6 +123,17 @@ FormWindowState Form::windowStateValue() const
     return vbNormal;
 }
 
+bool Form::keepMinimumOuterSize(int minWidthTwips, int minHeightTwips)
+{
+    if (windowStateValue() == vbMinimized)
+        return false;
+    if (outerWidthTwips() < minWidthTwips)
+        setOuterWidthTwips(minWidthTwips);
+    if (outerHeightTwips() < minHeightTwips)
+        setOuterHeightTwips(minHeightTwips);
+    return true;
+}
+
 void Form::dockBottom(QWidget* control)
 {
     docked_ = control;

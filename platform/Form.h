@@ -43,6 +43,11 @@ public:
 
     FormWindowState windowStateValue() const;
 
+    // The minimum-size rule the sizable windows share: a minimized window is left alone
+    // (false); otherwise the outer width, then the outer height, goes back to its minimum
+    // when it is below it, each by itself (true).
+    bool keepMinimumOuterSize(int minWidthTwips, int minHeightTwips);
+
     // Keeps a control along the bottom edge of the client area, across its full width.
     void dockBottom(QWidget* control);
 
