@@ -156,10 +156,17 @@ bool Form::Load()
 void Form::showModal(QWidget* owner)
 {
     if (owner) {
-        // Owned: stays above its owner; the owner takes no input meanwhile. Re-parenting
-        // re-creates the native window, so the size limits are set on it again.
+        // Owned: stays above its owner; the owner takes no input meanwhile. The window
+        // manager learns of the owner only from WM_TRANSIENT_FOR, which Qt writes on X11
+        // for dialog-type windows alone, so a sizable window becomes a dialog that keeps
+        // its border, caption buttons and system menu. Re-parenting re-creates the native
+        // window, so the size limits are set on it again.
+        Qt::WindowFlags flags = windowFlags();
+        if ((flags & Qt::WindowType_Mask) == Qt::Window)
+            flags = (flags & ~Qt::WindowType_Mask) | Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
         const QSize minSize = minimumSize(), maxSize = maximumSize();
-        setParent(owner->window(), windowFlags() | Qt::Window);
+        setParent(owner->window(), flags);
         setMinimumSize(minSize);
         setMaximumSize(maxSize);
     }

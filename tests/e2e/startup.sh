@@ -3,46 +3,9 @@
 # it comes up with its main window and ends from File > Exit; and each broken logbook or
 # picture stops it at start with the general error box, a non-zero exit status and the
 # logbook file left byte for byte as it was.
-set -u
 BIN=$1
 SRC=$2
-WORK=$(mktemp -d)
-trap 'kill $WM $XVFB 2>/dev/null; rm -rf "$WORK"' EXIT
-for n in $(seq 140 190); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
-export DISPLAY=:$n
-unset QT_QPA_PLATFORM
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XVFB=$!
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & WM=$!
-sleep 0.5
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# A program folder of its own: the program looks for its files beside its executable.
-install_copy() {
-    local dir=$WORK/$1
-    mkdir -p "$dir/images"
-    cp "$BIN/wingtrail" "$dir/"
-    "$BIN/wingtrail-createdb" "$dir/Wingtrail.dat"
-    cp "$SRC/resources/sample.png" "$dir/images/Wingtrail.img"
-    echo "$dir"
-}
-
-wait_window() { # name regex, seconds*10
-    for _ in $(seq "${2:-100}"); do
-        xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep . && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-wait_exit() { # pid -> exit status, or 124 after 10 s
-    for _ in $(seq 100); do
-        kill -0 "$1" 2>/dev/null || { wait "$1"; return $?; }
-        sleep 0.1
-    done
-    kill "$1"; wait "$1" 2>/dev/null; return 124
-}
+source "$(dirname "$0")/lib.sh"
 
 # 1. A good folder: the main window comes up, File > Exit ends the program with status 0.
 dir=$(install_copy good)
@@ -94,5 +57,4 @@ grep -q "already exists" "$WORK/createdb.err" || fail "createdb gave no clear me
 [ "$before" = "$(sha256sum < "$dir/Wingtrail.dat")" ] || fail "createdb changed an existing logbook"
 [ "$(sqlite3 "$dir/Wingtrail.dat" 'SELECT count(*) FROM tblLog')" = 0 ] || fail "a new logbook is not empty"
 
-[ $failures -eq 0 ] && echo "all start-up checks passed"
-exit $failures
+finish start-up

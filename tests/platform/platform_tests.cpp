@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "platform/Binding.h"
@@ -251,6 +252,43 @@ TEST(Forms, ModalShowReturnsAfterTheUnloadRan)
     form.showModal(nullptr);
     EXPECT_TRUE(visibleWhileOpen);
     EXPECT_EQ(form.events, (std::vector<std::string>{"Load", "Unload"}));
+}
+
+TEST(Forms, AnOwnedWindowIsTransientForItsOwnerAndKeepsItsBorder)
+{
+    // The window manager learns of the owner only from the native window's transient
+    // parent, which the X11 platform writes for dialog-type windows alone.
+    Seams seams;
+    struct Case { const char* what; Qt::WindowFlags flags; bool sizable; };
+    for (const Case& c : {Case{"sizable window", Qt::Window, true},
+                          Case{"fixed dialog", Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint, false}}) {
+        SCOPED_TRACE(c.what);
+        platform::Form owner;
+        owner.showNormal();
+        Recorder form;
+        form.setWindowFlags(c.flags);
+        form.setMinimumSize(300, 200);
+        QWindow* transientParent = nullptr;
+        Qt::WindowFlags shownFlags;
+        bool modal = false;
+        QSize minSize;
+        WhenShown([&] {
+            transientParent = form.windowHandle() ? form.windowHandle()->transientParent() : nullptr;
+            shownFlags = form.windowFlags();
+            modal = form.windowModality() != Qt::NonModal;
+            minSize = form.minimumSize();
+            form.Unload();
+        });
+        form.showModal(&owner);
+        EXPECT_EQ(transientParent, owner.windowHandle());
+        EXPECT_EQ(shownFlags & Qt::WindowType_Mask, Qt::Dialog);
+        EXPECT_TRUE(modal);
+        EXPECT_EQ(minSize, QSize(300, 200));
+        EXPECT_EQ(bool(shownFlags & Qt::WindowMinimizeButtonHint), c.sizable);
+        EXPECT_EQ(bool(shownFlags & Qt::WindowMaximizeButtonHint), c.sizable);
+        EXPECT_TRUE(shownFlags & Qt::WindowCloseButtonHint);
+        EXPECT_EQ(form.events, (std::vector<std::string>{"Load", "Unload"}));
+    }
 }
 
 TEST(Forms, ALoadThatFailsOrClosesShowsNothing)

@@ -1,0 +1,64 @@
+# Shared by the end-to-end checks: a private X server with a real window manager
+# (openbox), a program folder of the test's own, and waiting for windows and exits.
+# Sourced with BIN (the build's bin folder) and SRC (the source tree) set.
+set -u
+WORK=$(mktemp -d)
+trap 'kill $WM $XVFB 2>/dev/null; rm -rf "$WORK"' EXIT
+unset QT_QPA_PLATFORM
+# The server picks a free display itself and says which: checks that run side by side
+# never share one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 & XVFB=$!
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$WORK/display")
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 & WM=$!
+# openbox owns the screen once it has set the supporting-WM-check window on the root.
+for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A program folder of its own: the program looks for its files beside its executable.
+install_copy() {
+    local dir=$WORK/$1
+    mkdir -p "$dir/images"
+    cp "$BIN/wingtrail" "$dir/"
+    "$BIN/wingtrail-createdb" "$dir/Wingtrail.dat"
+    cp "$SRC/resources/sample.png" "$dir/images/Wingtrail.img"
+    echo "$dir"
+}
+
+wait_window() { # name regex, tenths of a second -> the window's id
+    for _ in $(seq "${2:-100}"); do
+        xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep . && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+wait_gone() { # window id, tenths of a second
+    for _ in $(seq "${2:-100}"); do
+        xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
+        xprop -id "$1" WM_STATE 2>/dev/null | grep -q 'Normal' || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+wait_exit() { # pid -> exit status, or 124 after 10 s
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || { wait "$1"; return $?; }
+        sleep 0.1
+    done
+    kill "$1"; wait "$1" 2>/dev/null; return 124
+}
+
+# Clicks at a point given in pixels from the window's top-left corner (its client area).
+click_in() { # window id, x, y
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 0.2
+}
+
+finish() {
+    [ "$failures" -eq 0 ] && echo "all $1 checks passed"
+    exit "$failures"
+}
