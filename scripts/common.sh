@@ -4,7 +4,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${WINGTRAIL_BUILD_DIR:-$ROOT/build}
 
 PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev sqlite3
-          fonts-dejavu-core xvfb xauth openbox xdotool x11-utils)
+          fonts-dejavu-core xvfb xauth openbox xdotool x11-utils locales)
 
 install_missing() {
     local missing=()

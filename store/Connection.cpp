@@ -129,7 +129,7 @@ void Connection::setConnectionString(std::string text)
     connectionString_ = std::move(text);
 }
 
-void Connection::Open(std::string_view connectionString, std::string_view, std::string_view, long)
+void Connection::Open(std::string_view connectionString)
 {
     if (isOpen())
         throw RuntimeError(err::ObjectOpen, "Operation is not allowed when the object is open.");

@@ -34,8 +34,7 @@ public:
     // Opens the file named by the connection string (the one given here, or the one set
     // before when this is empty). The file must exist and must be a database we can read:
     // a missing file, a folder, an empty or truncated file or random bytes all fail here.
-    void Open(std::string_view connectionString = {}, std::string_view userId = {},
-              std::string_view password = {}, long options = -1);
+    void Open(std::string_view connectionString = {});
     void Close();
     bool isOpen() const { return db_ != nullptr; }
 
@@ -46,9 +45,12 @@ public:
     sqlite3* handle() const;
     void attach(Recordset* rs) { recordsets_.insert(rs); }
     void detach(Recordset* rs) { recordsets_.erase(rs); }
-    // Runs one writing statement already bound by the caller; see Connection.cpp.
+    // A recordset's write is bracketed by these two: before it, every reader of the
+    // connection lets go of the engine's cursor (see Connection.cpp); after it, the change
+    // must have been committed.
     void beforeWrite();
     void afterWrite();
+    // Raises the RuntimeError that names what failed and why, in the user's terms.
     [[noreturn]] void fail(int rc, const std::string& what) const;
 
 private:

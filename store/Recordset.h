@@ -37,8 +37,7 @@ public:
     // The source must be exactly one statement that reads rows; anything after it is refused.
     // An unspecified or read-only lock gives a recordset that can only be read.
     void Open(std::string_view source, Connection& activeConnection,
-              int cursorType = adOpenUnspecified, int lockType = adLockUnspecified,
-              long options = -1);
+              int cursorType = adOpenUnspecified, int lockType = adLockUnspecified);
     void Close();
     bool isOpen() const { return conn_ != nullptr; }
 
@@ -64,7 +63,6 @@ public:
     bool fieldIsTrue(int index) const;
     // Changes a field of the current record; stored by Update, dropped by CancelUpdate.
     void setField(std::string_view name, Value value);
-    EditMode editMode() const { return mode_; }
     std::vector<std::string> fieldNames() const { return columns_; }
 
     // Told after every change of the current record or of its values from our side
@@ -77,14 +75,14 @@ public:
     void park();
 
 private:
-    void requireOpen(const char* operation) const;
-    void requireWritable(const char* operation) const;
-    void requireCurrent(const char* operation) const;
+    [[noreturn]] static void noCurrent();
+    void requireOpen() const;
+    void requireWritable(const char* operation) const; // the operation is named in the error
+    void requireCurrent() const;
     int column(std::string_view name) const;
     bool step();            // reads the next row into current_; false at the end
     void reloadCurrent();   // re-reads the current row by its key after a write
     void notify();
-    std::string describeSource() const;
 
     Connection* conn_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;

@@ -1,7 +1,7 @@
 #include "store/Value.h"
 
 #include <charconv>
-#include <cstdio>
+#include <system_error>
 
 namespace store {
 
@@ -11,12 +11,26 @@ std::string Value::toText() const
         return {};
     if (isInteger())
         return std::to_string(std::get<std::int64_t>(v_));
-    if (isReal()) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.15g", std::get<double>(v_));
-        return buf;
-    }
+    if (isReal())
+        return realText(std::get<double>(v_));
     return text();
+}
+
+// std::to_chars and std::from_chars ignore the C library's locale, which Qt sets from the
+// user's environment: printf and strtod would write and read "1,5" under a German one.
+std::string Value::realText(double d)
+{
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+    return ec == std::errc() ? std::string(buf, end) : std::string();
+}
+
+double Value::shownReal(double d)
+{
+    const std::string s = realText(d);
+    double out = d;
+    std::from_chars(s.data(), s.data() + s.size(), out);
+    return out;
 }
 
 bool Value::isTrue() const

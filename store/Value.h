@@ -17,8 +17,6 @@ public:
     Value(std::string s) : v_(std::move(s)) {}
     Value(const char* s) : v_(std::string(s)) {}
 
-    static Value Null() { return {}; }
-
     bool isNull() const { return std::holds_alternative<std::monostate>(v_); }
     bool isInteger() const { return std::holds_alternative<std::int64_t>(v_); }
     bool isReal() const { return std::holds_alternative<double>(v_); }
@@ -26,10 +24,16 @@ public:
 
     // The plain text form: text as stored, numbers in ordinary decimal notation, Null as "".
     std::string toText() const;
+    // A real number as the program writes it: up to 15 significant digits, a period as the
+    // decimal sign whatever the user's locale, no trailing zeros ("1.5", "2", "1e+20").
+    static std::string realText(double d);
+    // The real number realText(d) writes, so that what is stored is what was shown.
+    static double shownReal(double d);
     // Yes/no reading: a non-zero number, or the texts "True"/"-1"/"1". Null is not true.
     bool isTrue() const;
     static bool isTrueText(std::string_view text);
     std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
+    double real() const { return std::get<double>(v_); }
     const std::string& text() const { return std::get<std::string>(v_); }
     // Makes this a text value; a value that already holds text keeps its storage, which
     // spares a reader one allocation per field and record.

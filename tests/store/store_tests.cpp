@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 
 #include "store/Connection.h"
@@ -92,8 +96,15 @@ TEST(LogbookTexts, StatementTwoHasNoBlankAfterTheEqualsSign)
 
 TEST(LogbookTexts, SharedVariablesHaveTheirClassicTypes)
 {
+    // intLogId is 16 bits, signed: its two ends are the numbers an edit can reach, and
+    // one past the top wraps instead of naming entry 32768.
     static_assert(std::is_same_v<decltype(Module1::intLogId), std::int16_t>);
-    SUCCEED();
+    Module1::intLogId = std::numeric_limits<std::int16_t>::max();
+    EXPECT_EQ(logbook::SelectById(Module1::intLogId), "Select * from tblLog where logid =32767");
+    Module1::intLogId = static_cast<std::int16_t>(Module1::intLogId + 1);
+    EXPECT_EQ(logbook::SelectById(Module1::intLogId), "Select * from tblLog where logid =-32768");
+    Module1::intLogId = 0;
+    static_assert(std::is_same_v<decltype(Module1::strImagePath), std::string>);
 }
 
 TEST(ConnectionStringParsing, AcceptsTheProgramsStringAndRefusesOthers)
@@ -451,4 +462,86 @@ TEST_F(Logbook, ReadingTextInPlaceGivesWhatFieldsGives)
         }
     }
     EXPECT_GE(rows, 2);
+}
+
+namespace {
+
+// Switches the C library to a locale that writes "1,5" (as Qt does at start from the
+// user's environment), making it with localedef in a folder of our own when the machine
+// lacks it. Restores the "C" locale when it goes.
+class CommaDecimalLocale {
+public:
+    CommaDecimalLocale()
+    {
+        if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+            const std::string cmd = "localedef -i de_DE -f UTF-8 " + dir_.file("de_DE.UTF-8") + " >/dev/null 2>&1";
+            if (std::system(cmd.c_str()) == 0) {
+                setenv("LOCPATH", dir_.folder().c_str(), 1);
+                std::setlocale(LC_ALL, "de_DE.UTF-8");
+            }
+        }
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+        active_ = std::string(buf) == "1,5";
+    }
+    ~CommaDecimalLocale()
+    {
+        std::setlocale(LC_ALL, "C");
+        unsetenv("LOCPATH");
+    }
+    bool active() const { return active_; }
+
+private:
+    TempFolder dir_;
+    bool active_ = false;
+};
+
+} // namespace
+
+TEST_F(Logbook, RealNumbersAreWrittenAndReadTheSameInEveryLocale)
+{
+    CommaDecimalLocale locale;
+    if (!locale.active())
+        GTEST_SKIP() << "no comma-decimal locale here (de_DE.UTF-8 could not be made with localedef)";
+
+    // Fifteen significant digits, a period, no trailing zeros.
+    struct Shown { double value; const char* text; };
+    for (const Shown& c : {Shown{1.5, "1.5"}, Shown{2.0, "2"}, Shown{-0.25, "-0.25"}, Shown{0.1 + 0.2, "0.3"},
+                           Shown{1e20, "1e+20"}, Shown{123456789012345678.0, "1.23456789012346e+17"},
+                           Shown{1.0 / 3.0, "0.333333333333333"}}) {
+        EXPECT_EQ(Value(c.value).toText(), c.text);
+    }
+
+    // Stored: a real in a text field is the text shown; in a whole-number field a whole
+    // real is the number, a fraction is refused naming the field.
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.setField("flighttime", Value(1.5));
+    rs.setField("pax", Value(3.0));
+    rs.setField("cargo", Value(2.0000000000000001));
+    rs.Update();
+    EXPECT_EQ(rs.Fields("flighttime"), Value("1.5"));
+    EXPECT_EQ(rs.Fields("pax"), Value(std::int64_t{3}));
+    EXPECT_EQ(rs.Fields("cargo"), Value(std::int64_t{2}));
+    rs.setField("pax", Value(2.5));
+    try {
+        rs.Update();
+        ADD_FAILURE() << "2.5 passengers were stored";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), err::DataTypeMismatch);
+        EXPECT_NE(e.description().find("'pax'"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("'2.5'"), std::string::npos) << e.description();
+    }
+    rs.CancelUpdate();
+    rs.Close();
+
+    // Read: a real that another program left in the file reads the same in place and
+    // through Fields.
+    Recordset reals;
+    reals.Open("SELECT 1.5 AS a, 2.0 AS b, -1e-7 AS c", con);
+    for (const auto& [index, want] : {std::pair{0, "1.5"}, std::pair{1, "2"}, std::pair{2, "-1e-07"}}) {
+        EXPECT_EQ(reals.fieldText(index).value_or("(null)"), want);
+        EXPECT_EQ(reals.field(index).toText(), want);
+    }
 }

@@ -1,0 +1,202 @@
+// The recordset's writes: AddNew, a change of a field, Update, CancelUpdate and Delete.
+// Each write is one statement on the recordset's own table, keyed by its integer key.
+#include "store/Recordset.h"
+
+#include <sqlite3.h>
+
+#include "store/Connection.h"
+#include "store/Conversion.h"
+#include "store/RuntimeError.h"
+#include "store/Text.h"
+
+namespace store {
+
+namespace {
+
+std::string quoted(const std::string& name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+// Owns a statement for one write; finalized on every path.
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+};
+
+} // namespace
+
+void Recordset::setField(std::string_view name, Value value)
+{
+    requireWritable("a change of a field");
+    const int c = column(name);
+    if (c == keyColumn_)
+        throw RuntimeError(err::CannotUpdate, "The field '" + columns_[c] + "' is assigned by the "
+                                              "logbook and cannot be changed.");
+    if (mode_ == EditMode::None) {
+        requireCurrent();
+        mode_ = EditMode::InProgress;
+    }
+    pending_[c] = std::move(value);
+}
+
+
+void Recordset::reloadCurrent()
+{
+    sqlite3* db = conn_->handle();
+    Statement q;
+    const std::string sql = "SELECT * FROM " + quoted(table_) + " WHERE " + quoted(columns_[keyColumn_])
+        + " = ?";
+    const std::int64_t key = current_[keyColumn_].toInteger();
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &q.stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(q.stmt, 1, key);
+        rc = sqlite3_step(q.stmt);
+    }
+    if (rc != SQLITE_ROW)
+        conn_->fail(rc, "Cannot read back the stored entry");
+    // Our source may list the table's columns in another order than SELECT * does.
+    const int n = sqlite3_column_count(q.stmt);
+    for (int i = 0; i < n; ++i) {
+        const std::string name = sqlite3_column_name(q.stmt, i);
+        for (std::size_t c = 0; c < columns_.size(); ++c)
+            if (EqualsNoCase(columns_[c], name))
+                ReadValue(sqlite3_column_value(q.stmt, i), current_[c]);
+    }
+}
+
+void Recordset::Update()
+{
+    materialize();
+    requireWritable("Update");
+    if (mode_ == EditMode::None) {
+        // Nothing changed: nothing to write, but there must be a record to write.
+        requireCurrent();
+        return;
+    }
+    std::vector<int> cols;
+    std::vector<Value> values;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (pending_[c]) {
+            cols.push_back(static_cast<int>(c));
+            values.push_back(FitToColumn(*pending_[c], declTypes_[c], columns_[c]));
+        }
+    }
+    sqlite3* db = conn_->handle();
+    std::string sql;
+    if (mode_ == EditMode::AddNew) {
+        if (cols.empty()) {
+            sql = "INSERT INTO " + quoted(table_) + " DEFAULT VALUES";
+        } else {
+            std::string names, marks;
+            for (int c : cols) {
+                names += (names.empty() ? "" : ", ") + quoted(columns_[c]);
+                marks += marks.empty() ? "?" : ", ?";
+            }
+            sql = "INSERT INTO " + quoted(table_) + " (" + names + ") VALUES (" + marks + ")";
+        }
+    } else {
+        requireCurrent();
+        std::string sets;
+        for (int c : cols)
+            sets += (sets.empty() ? "" : ", ") + quoted(columns_[c]) + " = ?";
+        sql = "UPDATE " + quoted(table_) + " SET " + sets + " WHERE " + quoted(columns_[keyColumn_])
+            + " = ?";
+    }
+
+    conn_->beforeWrite();
+    Statement w;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &w.stmt, nullptr);
+    if (rc != SQLITE_OK)
+        conn_->fail(rc, "Cannot store the entry");
+    for (std::size_t i = 0; i < values.size(); ++i)
+        BindValue(w.stmt, static_cast<int>(i) + 1, values[i]);
+    if (mode_ == EditMode::InProgress)
+        sqlite3_bind_int64(w.stmt, static_cast<int>(values.size()) + 1, current_[keyColumn_].toInteger());
+    rc = sqlite3_step(w.stmt);
+    if (rc != SQLITE_DONE)
+        conn_->fail(rc, "Cannot store the entry");
+    if (mode_ == EditMode::InProgress && sqlite3_changes(db) == 0)
+        throw RuntimeError(err::RowNotFound,
+                           "Row cannot be located for updating: the entry " + current_[keyColumn_].toText()
+                               + " is no longer in the logbook '" + conn_->dataSource() + "'.");
+    conn_->afterWrite();
+
+    if (mode_ == EditMode::AddNew) {
+        // The stored record becomes the current one, with the key the database gave it.
+        current_.assign(columns_.size(), Value());
+        current_[keyColumn_] = Value(static_cast<std::int64_t>(sqlite3_last_insert_rowid(db)));
+        hasCurrent_ = true;
+        currentDeleted_ = false;
+    }
+    mode_ = EditMode::None;
+    pending_.assign(columns_.size(), std::nullopt);
+    reloadCurrent();
+    notify();
+}
+
+void Recordset::CancelUpdate()
+{
+    requireOpen();
+    if (mode_ == EditMode::None)
+        return;
+    if (mode_ == EditMode::AddNew) {
+        current_ = savedCurrent_;
+        hasCurrent_ = savedHasCurrent_;
+    }
+    mode_ = EditMode::None;
+    pending_.assign(columns_.size(), std::nullopt);
+    notify();
+}
+
+void Recordset::AddNew()
+{
+    materialize();
+    requireWritable("AddNew");
+    if (mode_ != EditMode::None)
+        Update();
+    savedCurrent_ = current_;
+    savedHasCurrent_ = hasCurrent_ && !currentDeleted_;
+    pending_.assign(columns_.size(), std::nullopt);
+    mode_ = EditMode::AddNew;
+    notify();
+}
+
+void Recordset::Delete(long affectRecords)
+{
+    materialize();
+    requireWritable("Delete");
+    if (affectRecords != adAffectCurrent)
+        throw RuntimeError(err::CannotUpdate, "Only the current record can be deleted.");
+    if (mode_ == EditMode::AddNew)
+        noCurrent();
+    requireCurrent();
+    sqlite3* db = conn_->handle();
+    const std::string sql = "DELETE FROM " + quoted(table_) + " WHERE " + quoted(columns_[keyColumn_]) + " = ?";
+    conn_->beforeWrite();
+    Statement w;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &w.stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(w.stmt, 1, current_[keyColumn_].toInteger());
+        rc = sqlite3_step(w.stmt);
+    }
+    if (rc != SQLITE_DONE)
+        conn_->fail(rc, "Cannot delete the entry");
+    if (sqlite3_changes(db) == 0)
+        throw RuntimeError(err::RowNotFound, "The entry " + current_[keyColumn_].toText()
+                                                 + " is no longer in the logbook '" + conn_->dataSource()
+                                                 + "'.");
+    conn_->afterWrite();
+    currentDeleted_ = true;
+    mode_ = EditMode::None;
+    pending_.assign(columns_.size(), std::nullopt);
+    notify();
+}
+
+} // namespace store
