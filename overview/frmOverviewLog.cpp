@@ -206,8 +206,9 @@ bool frmOverviewLog::FillOverviewList()
         // Text straight from the record: nothing is copied before the list keeps it.
         const int row = lstOverview->addItem(rs.fieldText(logid).value_or(std::string_view()));
 
-        // The date has no Null test: every entry is filed with one. A Null shows as an
-        // empty cell.
+        // Every entry the windows file carries a date, so the date needs no Null
+        // treatment of its own; one that another program left Null shows as an empty
+        // cell instead of ending the fill.
         if (const auto v = rs.fieldText(date)) {
             char buf[10];
             lstOverview->setSubItem(row, 1, dayMonthYear(*v, buf));

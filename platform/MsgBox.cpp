@@ -51,9 +51,9 @@ int MsgBox(const QString& prompt, int buttons, const QString& title)
         box.addButton(c.button);
     const std::size_t defaultIndex = (buttons & vbDefaultButton2) && choices.size() > 1 ? 1 : 0;
     box.setDefaultButton(choices[defaultIndex].button);
-    // A Yes/No question has no Cancel: Escape and the close control do nothing.
-    if ((buttons & 0x7) == vbOKOnly || (buttons & 0x7) == vbOKCancel || (buttons & 0x7) == vbYesNoCancel)
-        box.setEscapeButton(choices.back().button);
+    // Escape and the close control answer with the last button: OK, Cancel, or No for a
+    // Yes/No question, as any desktop question box does.
+    box.setEscapeButton(choices.back().button);
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
     for (const auto& c : choices)

@@ -46,7 +46,7 @@ TEST(MainWindow, StartUpLeavesTheSharedObjectsClosedAndShowsThePicture)
               "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.databasePath() + ";Persist Security Info=False");
     EXPECT_FALSE(main.imgMain->pixmap().isNull());
     EXPECT_TRUE(main.imgMain->hasScaledContents());
-    // Outer size 7320 x 4890 twips (offscreen windows have no frame).
+    // Outer size 7320 x 4890 twips, the offscreen platform's frame included.
     EXPECT_EQ(main.outerWidthTwips(), 7320);
     EXPECT_EQ(main.outerHeightTwips(), 4890);
 }

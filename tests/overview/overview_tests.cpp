@@ -393,34 +393,37 @@ TEST(OverviewSorting, ClickingAHeaderInTheWindowSorts)
     EXPECT_TRUE(seams.errors.empty());
 }
 
-// Offscreen windows have no frame: the outer size is the client size there.
 TEST(OverviewResize, KeepsTheMinimumAndWidensFrameAndList)
 {
     ProgramFolder folder;
     Seams seams;
     frmOverviewLog form;
     ASSERT_TRUE(form.showNormal());
+    // The offscreen platform frames a window with 2 pixels on each side, so the client
+    // area is 60 twips narrower than the outer width. Frame1 is the client width less 1
+    // twip and the list Frame1's width less 240 twips, each held in whole pixels: a
+    // 10650-twip client gives 10649 twips, 709.9 pixels, so 710 pixels (10650 twips) for
+    // Frame1 and 10410 twips (694 pixels) for the list.
     struct Case {
-        int width, height;       // asked for, twips
-        int outerW, outerH;      // kept
+        int width, height;          // asked for, twips
+        int outerW, outerH;         // kept
+        int clientW, frameW, listW; // client area, Frame1 and lstOverview, twips
     };
     const Case cases[] = {
-        {8000, 6000, 10710, 8190},   // both too small
-        {9000, 9000, 10710, 9000},   // too narrow only
-        {12000, 7000, 12000, 8190},  // too low only
-        {15000, 10005, 15000, 10005}, // larger: kept as it is
-        {10710, 8190, 10710, 8190},  // exactly the minimum
+        {8000, 6000, 10710, 8190, 10650, 10650, 10410},     // both too small
+        {9000, 9000, 10710, 9000, 10650, 10650, 10410},     // too narrow only
+        {12000, 7000, 12000, 8190, 11940, 11940, 11700},    // too low only
+        {15000, 10005, 15000, 10005, 14940, 14940, 14700},  // larger: kept as it is
+        {10710, 8190, 10710, 8190, 10650, 10650, 10410},    // exactly the minimum
+        {10722, 8190, 10725, 8190, 10665, 10665, 10425},    // a width between two pixels
     };
     for (const Case& c : cases) {
         form.setOuterSizeTwips(c.width, c.height);
         EXPECT_EQ(form.outerWidthTwips(), c.outerW) << c.width << "x" << c.height;
         EXPECT_EQ(form.outerHeightTwips(), c.outerH) << c.width << "x" << c.height;
-        // Frame1: client width less 1 twip; the list: the frame's width less 240 twips,
-        // both rounded to whole pixels.
-        const int client = form.clientWidthTwips();
-        EXPECT_EQ(form.Frame1->width(), platform::px(static_cast<float>(client) - 1.0f));
-        EXPECT_EQ(form.lstOverview->width(),
-                  platform::px(static_cast<float>(platform::twips(form.Frame1->width())) - 240.0f));
+        EXPECT_EQ(form.clientWidthTwips(), c.clientW) << c.width << "x" << c.height;
+        EXPECT_EQ(twipsRect(form.Frame1).width(), c.frameW) << c.width << "x" << c.height;
+        EXPECT_EQ(twipsRect(form.lstOverview).width(), c.listW) << c.width << "x" << c.height;
         // Heights and places do not follow the window; the status bar does.
         EXPECT_EQ(twipsRect(form.Frame1).height(), 5655);
         EXPECT_EQ(twipsRect(form.lstOverview).height(), 5055);

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,6 +88,33 @@ TEST(MsgBoxSeam, AnEmptyTitleShowsTheProgramsTitle)
     EXPECT_EQ(seams.questions[0].buttons, 36);
 }
 
+TEST(MsgBox, TheRealBoxAnswersEnterWithItsDefaultAndEscapeWithItsLastButton)
+{
+    // No seam: the box a user sees. Escape and the close control mean No in a Yes/No
+    // question, Cancel where there is one, OK in a plain message.
+    using namespace platform;
+    struct Case { const char* what; int buttons; Qt::Key key; int answer; };
+    for (const Case& c : {Case{"Enter on a question", vbYesNo + vbQuestion, Qt::Key_Return, vbYes},
+                          Case{"Escape on a question", vbYesNo + vbQuestion, Qt::Key_Escape, vbNo},
+                          Case{"Enter, No as default", vbYesNo + vbQuestion + vbDefaultButton2, Qt::Key_Return, vbNo},
+                          Case{"Escape with Cancel", vbYesNoCancel, Qt::Key_Escape, vbCancel},
+                          Case{"Escape on a message", vbOKOnly + vbExclamation, Qt::Key_Escape, vbOK}}) {
+        QString title;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        WhenShown([&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box) << c.what;
+            title = box->windowTitle();
+            icon = box->icon();
+            QTest::keyClick(box, c.key);
+        });
+        EXPECT_EQ(MsgBox(QStringLiteral("File another log?"), c.buttons), c.answer) << c.what;
+        EXPECT_EQ(title, "Wingtrail") << c.what;
+        if ((c.buttons & 0x70) == vbQuestion)
+            EXPECT_EQ(icon, QMessageBox::Question) << c.what;
+    }
+}
+
 TEST(KeyPressHook, SeesTypedCharactersAndCanDropOrChangeThem)
 {
     platform::TextBox box;
@@ -121,12 +150,15 @@ TEST(KeyPressHook, PasteIsNotFilteredAndMultiLineLimitHolds)
     QTest::keyClick(&box, Qt::Key_Return);
     QTest::keyClicks(&box, "defghijkl");
     EXPECT_EQ(box.toPlainText(), "abc\ndefghi");
+    // Every typed character reached the hook, those past the limit too (13 = Enter).
+    EXPECT_EQ(calls, 13);
     QGuiApplication::clipboard()->setText("0123456789");
     box.clear();
     box.setPlainText("12345");
     box.moveCursor(QTextCursor::End);
     box.paste();
     EXPECT_EQ(box.toPlainText(), "1234501234");
+    EXPECT_EQ(calls, 13); // the hook sees typed characters only
 }
 
 class Bound : public ::testing::Test {
