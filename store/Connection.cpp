@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 #include "store/Recordset.h"
@@ -34,27 +37,55 @@ std::uint32_t bigEndian(const unsigned char* p, int n)
     return v;
 }
 
-// SQLite treats an empty file as an empty database and reads a truncated one until it
-// reaches the missing pages. The program must refuse both when it opens the file, so we
-// look at the file's header ourselves before the engine does.
-void checkLooksLikeDatabase(const std::string& path)
+// The file must be there and be a plain file with something in it: the engine would block
+// on a named pipe, and takes an empty file for an empty database that its first write
+// would fill.
+void requireFile(const std::string& path)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    auto status = fs::status(path, ec);
+    const auto status = fs::status(path, ec);
     if (ec || !fs::exists(status))
         throw RuntimeError(err::DatabaseEngine, "Could not find file '" + path + "'.");
     if (!fs::is_regular_file(status))
         throw RuntimeError(err::DatabaseEngine, "'" + path + "' is not a file.");
+    if (fs::file_size(path, ec) == 0 && !ec)
+        throw RuntimeError(err::NotADatabase, "The file '" + path + "' is not a logbook database: it is empty.");
+}
+
+// A logbook the user cannot write would open fine and fail at the first Save, with the
+// flight already typed; so it fails here. The engine writes the file and, beside it, a
+// journal for every change.
+void requireWritable(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const std::string cannot = "The logbook file '" + path + "' cannot be written";
+    auto reason = [](int e) {
+        return e == EROFS ? std::string("it lies on a read-only file system") : std::string(std::strerror(e));
+    };
+    if (::access(path.c_str(), R_OK | W_OK) != 0)
+        throw RuntimeError(err::PathFileAccess, cannot + ": " + reason(errno) + ".");
+    std::string folder = fs::path(path).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw RuntimeError(err::PathFileAccess, cannot + ": its folder '" + folder + "' does not let us make the "
+                                                    "journal the engine keeps beside it (" + reason(errno) + ").");
+}
+
+// SQLite reads a truncated file until it reaches the missing pages, so a truncated file
+// is refused at open. Judged only after the engine has had its first look, which rolls
+// back a journal a crash left behind: until then a file may rightly be shorter than its
+// header says.
+void checkLooksComplete(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw RuntimeError(err::DatabaseEngine, "Cannot read the file '" + path + "'.");
-    auto size = fs::file_size(path, ec);
-    if (ec)
+    if (ec || !in)
         throw RuntimeError(err::DatabaseEngine, "Cannot read the file '" + path + "'.");
     const std::string notDb = "The file '" + path + "' is not a logbook database";
-    if (size == 0)
-        throw RuntimeError(err::NotADatabase, notDb + ": it is empty.");
     std::array<unsigned char, 100> header{};
     in.read(reinterpret_cast<char*>(header.data()), header.size());
     static constexpr char kMagic[] = "SQLite format 3";
@@ -65,7 +96,7 @@ void checkLooksLikeDatabase(const std::string& path)
         pageSize = 65536;
     const auto pageCount = bigEndian(&header[28], 4);
     const bool countValid = pageCount != 0 && bigEndian(&header[24], 4) == bigEndian(&header[92], 4);
-    // With a write-ahead log beside it the main file may legitimately be shorter.
+    // With a write-ahead log beside it the main file may rightly be shorter.
     const bool hasWal = fs::exists(path + "-wal", ec);
     if (countValid && !hasWal && size < std::uintmax_t(pageSize) * pageCount)
         throw RuntimeError(err::NotADatabase, notDb + ": the file is truncated.");
@@ -73,29 +104,58 @@ void checkLooksLikeDatabase(const std::string& path)
 
 } // namespace
 
+// Settings are "key=value" separated by ";". A value that holds a ";", a quote or
+// blanks at its ends is written in double quotes, a quote inside doubled (single quotes
+// work alike), so that a folder name may hold any character.
 ConnectionString ConnectionString::parse(std::string_view text)
 {
     ConnectionString out;
     bool haveProvider = false, haveSource = false;
     std::size_t pos = 0;
-    while (pos <= text.size()) {
-        auto end = text.find(';', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        auto part = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (trim(part).empty())
+    auto malformed = [&](std::string_view at) {
+        return RuntimeError(err::BadConnectionString, "The connection string is malformed at '" + std::string(at) + "'.");
+    };
+    while (pos < text.size()) {
+        const auto eq = text.find('=', pos);
+        const auto semi = text.find(';', pos);
+        if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
+            const auto part = text.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos);
+            if (!trim(part).empty())
+                throw malformed(part);
+            pos = semi == std::string_view::npos ? text.size() : semi + 1;
             continue;
-        auto eq = part.find('=');
-        if (eq == std::string_view::npos)
-            throw RuntimeError(err::BadConnectionString,
-                               "The connection string is malformed at '" + std::string(part) + "'.");
-        auto key = trim(part.substr(0, eq));
-        auto value = trim(part.substr(eq + 1));
+        }
+        const std::string key = trim(text.substr(pos, eq - pos));
+        std::size_t v = text.find_first_not_of(" \t", eq + 1);
+        std::string value;
+        if (v != std::string_view::npos && (text[v] == '"' || text[v] == '\'')) {
+            const char quote = text[v];
+            std::size_t i = v + 1;
+            for (;; ++i) {
+                if (i >= text.size())
+                    throw malformed(text.substr(pos));
+                if (text[i] == quote) {
+                    if (i + 1 < text.size() && text[i + 1] == quote) {
+                        value += quote;
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                value += text[i];
+            }
+            const auto after = text.find_first_not_of(" \t", i + 1);
+            if (after != std::string_view::npos && text[after] != ';')
+                throw malformed(text.substr(pos));
+            pos = after == std::string_view::npos ? text.size() : after + 1;
+        } else {
+            const auto end = text.find(';', eq + 1);
+            value = trim(text.substr(eq + 1, end == std::string_view::npos ? std::string_view::npos : end - eq - 1));
+            pos = end == std::string_view::npos ? text.size() : end + 1;
+        }
         if (EqualsNoCase(key, "Provider")) {
             if (!EqualsNoCase(value, kProvider))
-                throw RuntimeError(err::BadConnectionString,
-                                   "Provider cannot be found: '" + value + "'.");
+                throw RuntimeError(err::BadConnectionString, "Provider cannot be found: '" + value + "'.");
             haveProvider = true;
         } else if (EqualsNoCase(key, "Data Source")) {
             out.dataSource = value;
@@ -103,8 +163,7 @@ ConnectionString ConnectionString::parse(std::string_view text)
         } else if (EqualsNoCase(key, "Persist Security Info")) {
             // Accepted and ignored: the logbook holds no credentials.
         } else {
-            throw RuntimeError(err::BadConnectionString,
-                               "The connection string has an unknown setting '" + key + "'.");
+            throw RuntimeError(err::BadConnectionString, "The connection string has an unknown setting '" + key + "'.");
         }
     }
     if (!haveProvider)
@@ -112,6 +171,21 @@ ConnectionString ConnectionString::parse(std::string_view text)
     if (!haveSource)
         throw RuntimeError(err::BadConnectionString, "The connection string names no data source.");
     return out;
+}
+
+std::string ConnectionString::quote(std::string_view value)
+{
+    const bool plain = value.find_first_of(";\"'") == std::string_view::npos && !value.empty()
+        && value.front() != ' ' && value.front() != '\t' && value.back() != ' ' && value.back() != '\t';
+    if (plain)
+        return std::string(value);
+    std::string out = "\"";
+    for (char c : value) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
 }
 
 Connection::~Connection()
@@ -136,35 +210,59 @@ void Connection::Open(std::string_view connectionString)
     if (!connectionString.empty())
         connectionString_ = std::string(connectionString);
     const auto parsed = ConnectionString::parse(connectionString_);
-    checkLooksLikeDatabase(parsed.dataSource);
+    const std::string& path = parsed.dataSource;
+    requireFile(path);
+    requireWritable(path);
 
     sqlite3* db = nullptr;
     // Never SQLITE_OPEN_CREATE: the program does not make logbooks, it opens them.
     // NOMUTEX: a connection is used by the one thread that opened it, so the engine need
     // not lock on every call (a list fill makes some twenty calls a record).
-    int rc = sqlite3_open_v2(parsed.dataSource.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
-        throw RuntimeError(err::DatabaseEngine,
-                           "Cannot open the logbook file '" + parsed.dataSource + "': " + msg + ".");
+        throw RuntimeError(err::DatabaseEngine, "Cannot open the logbook file '" + path + "': " + msg + ".");
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 2000);
-    // Reading the schema proves now, not at the first query, that this is a database we
-    // can read. A Save must be on disk when it returns: full sync on every commit.
+    // Long enough for another program's write to finish, short enough to say so.
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // A Save is on disk when it returns: the rollback journal is synced before the file
+    // is written, and its deletion, which is the commit, is synced in the folder too.
+    // Reading the schema is the engine's first look at the file: it rolls back what a
+    // crash left half done, and proves now, not at the first query, that this is a
+    // database we can read. The empty write transaction proves that we may write: no
+    // other program holds the file.
     char* errmsg = nullptr;
-    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master; PRAGMA synchronous=FULL;", nullptr,
-                      nullptr, &errmsg);
+    rc = sqlite3_exec(db, "PRAGMA synchronous=EXTRA; SELECT count(*) FROM sqlite_master; BEGIN IMMEDIATE; COMMIT;",
+                      nullptr, nullptr, &errmsg);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1)
+        rc = SQLITE_READONLY;
     if (rc != SQLITE_OK) {
-        std::string msg = errmsg ? errmsg : sqlite3_errstr(rc);
+        const std::string msg = errmsg ? errmsg : sqlite3_errstr(rc);
         sqlite3_free(errmsg);
         sqlite3_close(db);
-        throw RuntimeError(err::NotADatabase, "The file '" + parsed.dataSource
-                                                  + "' is not a logbook database we can read: " + msg + ".");
+        switch (rc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            throw RuntimeError(err::DatabaseEngine, "The logbook file '" + path + "' is locked by another program.");
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_CANTOPEN:
+            throw RuntimeError(err::PathFileAccess, "The logbook file '" + path + "' cannot be written (" + msg + ").");
+        default:
+            throw RuntimeError(err::NotADatabase,
+                               "The file '" + path + "' is not a logbook database we can read: " + msg + ".");
+        }
+    }
+    try {
+        checkLooksComplete(path);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
     }
     db_ = db;
-    dataSource_ = parsed.dataSource;
+    dataSource_ = path;
 }
 
 void Connection::Close()

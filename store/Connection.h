@@ -19,7 +19,13 @@ inline constexpr std::string_view kProvider = "Microsoft.Jet.OLEDB.4.0";
 struct ConnectionString {
     std::string dataSource;
     static ConnectionString parse(std::string_view text);
+    // A value as it must be written into a connection string: as it is, or in double
+    // quotes when it holds a ";", a quote or blanks at its ends.
+    static std::string quote(std::string_view value);
 };
+
+// How long a statement waits for another program's lock on the file before it fails.
+inline constexpr int kBusyTimeoutMs = 10000;
 
 class Connection {
 public:
@@ -32,8 +38,10 @@ public:
     const std::string& connectionString() const { return connectionString_; }
 
     // Opens the file named by the connection string (the one given here, or the one set
-    // before when this is empty). The file must exist and must be a database we can read:
-    // a missing file, a folder, an empty or truncated file or random bytes all fail here.
+    // before when this is empty). The file must exist and be a database we can read and
+    // write: a missing file, a folder, an empty or truncated file, random bytes, a file or
+    // folder the user cannot write, or a file another program keeps locked for longer than
+    // kBusyTimeoutMs all fail here. What a crash left half written is rolled back first.
     void Open(std::string_view connectionString = {});
     void Close();
     bool isOpen() const { return db_ != nullptr; }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "store/Connection.h"
 #include "store/RuntimeError.h"
 
 namespace logbook {
@@ -43,9 +44,10 @@ std::string ProgramFile(std::string_view programFolder, std::string_view windows
 
 std::string ConnectionString(std::string_view programFolder)
 {
-    // The Windows text "\Wingtrail.dat;Persist..." with this platform's separator.
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + ProgramFile(programFolder, kDatabaseFile)
-        + ";Persist Security Info=False";
+    // The Windows text "\Wingtrail.dat;Persist..." with this platform's separator; a
+    // folder whose name holds a ";" or a quote is quoted, so the logbook is found there too.
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source="
+        + store::ConnectionString::quote(ProgramFile(programFolder, kDatabaseFile)) + ";Persist Security Info=False";
 }
 
 std::string SelectById(std::string_view logidText)

@@ -8,7 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <csignal>
+#include <functional>
 #include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include "store/Connection.h"
 #include "store/Logbook.h"
@@ -123,6 +129,36 @@ TEST(ConnectionStringParsing, AcceptsTheProgramsStringAndRefusesOthers)
             EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
         }
     }
+}
+
+TEST(ConnectionStringParsing, AFolderMayHoldAnyCharacter)
+{
+    // The program's own string for folders with ";", quotes, "=" and blanks at the ends,
+    // read back to the same file.
+    for (const std::string folder : {"/opt/wing;trail", "/home/a \"b\" c", "/x/it's", "/a=b", "/sp ", " /lead",
+                                     "/plain/folder"}) {
+        const std::string text = logbook::ConnectionString(folder);
+        EXPECT_EQ(ConnectionString::parse(text).dataSource, folder + "/Wingtrail.dat") << text;
+    }
+    // A folder without such characters keeps the string as it always was.
+    EXPECT_EQ(logbook::ConnectionString("/opt/w"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/w/Wingtrail.dat;Persist Security Info=False");
+    struct Case { const char* text; const char* source; };
+    for (const Case& c : {Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source='a;b'", "a;b"},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0; Data Source = \"x\"\"y\" ;", "x\"y"},
+                          Case{"Provider=Microsoft.Jet.OLEDB.4.0;Data Source='it''s'", "it's"}})
+        EXPECT_EQ(ConnectionString::parse(c.text).dataSource, c.source) << c.text;
+    for (const char* bad : {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"open", 
+                            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"a\"b"})
+        EXPECT_THROW(ConnectionString::parse(bad), RuntimeError) << bad;
+
+    TempFolder dir;
+    const std::string odd = dir.file("Wing;trail \"logs\"");
+    fs::create_directories(odd);
+    logbook::CreateLogbook(odd + "/Wingtrail.dat");
+    Connection con;
+    con.Open(logbook::ConnectionString(odd));
+    EXPECT_EQ(con.dataSource(), odd + "/Wingtrail.dat");
 }
 
 TEST(CreateLogbook, MakesAnEmptyTableAndRefusesAnExistingPath)
@@ -544,4 +580,179 @@ TEST_F(Logbook, RealNumbersAreWrittenAndReadTheSameInEveryLocale)
         EXPECT_EQ(reals.fieldText(index).value_or("(null)"), want);
         EXPECT_EQ(reals.field(index).toText(), want);
     }
+}
+
+namespace {
+
+// Runs f in a child process as a user who owns nothing here (when we are root, who may
+// write anything), or as ourselves otherwise; returns what f threw, or "" when it did not.
+std::string InChildAsAnotherUser(const std::function<void()>& f)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        std::string out;
+        try {
+            f();
+        } catch (const RuntimeError& e) {
+            out = std::to_string(e.number()) + " " + e.description();
+        }
+        if (!out.empty() && write(fds[1], out.data(), out.size()) < 0)
+            _exit(4);
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string got;
+    char buf[512];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        got.append(buf, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return got;
+}
+
+} // namespace
+
+TEST(ConnectionOpen, ALogbookTheUserCannotWriteFailsAtOpenNotAtTheFirstSave)
+{
+    struct Case { const char* what; mode_t fileMode, folderMode; const char* mentions; };
+    for (const Case& c : {Case{"read-only file", 0444, 0755, "cannot be written"},
+                          Case{"read-only folder", 0666, 0555, "folder"},
+                          Case{"writable", 0666, 0777, nullptr}}) {
+        TempFolder dir;
+        const auto path = dir.file("Wingtrail.dat");
+        logbook::CreateLogbook(path);
+        const auto before = readAll(path);
+        chmod(path.c_str(), c.fileMode);
+        chmod(dir.folder().c_str(), c.folderMode);
+        const std::string error = InChildAsAnotherUser([&] {
+            Connection con;
+            con.Open(logbook::ConnectionString(dir.folder()));
+            Recordset rs;
+            rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+            rs.AddNew();
+            rs.setField("departure", Value("EDDF"));
+            rs.Update();
+        });
+        chmod(dir.folder().c_str(), 0755);
+        if (!c.mentions) {
+            EXPECT_EQ(error, "") << c.what;
+            EXPECT_EQ(countRows(path), 1) << c.what;
+            continue;
+        }
+        EXPECT_EQ(error.rfind("75 ", 0), 0u) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << c.what << ": " << error;
+        EXPECT_NE(error.find(path), std::string::npos) << c.what << ": " << error;
+        EXPECT_EQ(readAll(path), before) << c.what;
+    }
+}
+
+namespace {
+
+// Another program that holds the logbook: a child process that takes a lock of the given
+// kind, writes, and lets go after holdMs. Returns once the lock is held.
+pid_t HoldLock(const std::string& path, const char* begin, int holdMs)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(db, begin, nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "INSERT INTO tblLog (departure) VALUES ('OTHER')", nullptr, nullptr, nullptr);
+        if (write(fds[1], "x", 1) != 1)
+            _exit(1);
+        usleep(static_cast<useconds_t>(holdMs) * 1000);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        _exit(0);
+    }
+    close(fds[1]);
+    char c;
+    if (read(fds[0], &c, 1) != 1)
+        ADD_FAILURE() << "the other program did not take its lock";
+    close(fds[0]);
+    return pid;
+}
+
+} // namespace
+
+TEST_F(Logbook, AShortLockByAnotherProgramIsWaitedForAtOpenAndAtSave)
+{
+    // A writer that finishes within a few seconds: the Save waits and stores.
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.setField("departure", Value("EDDF"));
+    const pid_t writer = HoldLock(path, "BEGIN IMMEDIATE", 3000);
+    rs.Update();
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(countRows(path), 2);
+    rs.Close();
+    con.Close();
+
+    // Committing, it locks out readers too: the start-up open waits as well.
+    const pid_t committer = HoldLock(path, "BEGIN EXCLUSIVE", 3000);
+    con.Open(logbook::ConnectionString(dir.folder()));
+    waitpid(committer, nullptr, 0);
+    EXPECT_EQ(countRows(path), 3);
+}
+
+TEST_F(Logbook, ALockHeldLongerThanTheWaitIsNamedAsALock)
+{
+    Recordset rs;
+    rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
+    rs.AddNew();
+    rs.setField("departure", Value("EDDF"));
+    const pid_t writer = HoldLock(path, "BEGIN EXCLUSIVE", 2 * kBusyTimeoutMs + 5000);
+    auto expectLocked = [&](const std::function<void()>& f, const char* what) {
+        try {
+            f();
+            ADD_FAILURE() << what << " went through a held lock";
+        } catch (const RuntimeError& e) {
+            EXPECT_NE(e.description().find("is locked by another program"), std::string::npos) << what << ": "
+                                                                                                 << e.description();
+            EXPECT_NE(e.description().find(path), std::string::npos) << what << ": " << e.description();
+        }
+    };
+    expectLocked([&] { rs.Update(); }, "Save");
+    Connection second;
+    expectLocked([&] { second.Open(logbook::ConnectionString(dir.folder())); }, "start-up open");
+    EXPECT_FALSE(second.isOpen());
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    // Nothing was lost: the other program's half-done write is rolled back, and the
+    // pending entry can still be saved once the lock is gone.
+    rs.Update();
+    EXPECT_EQ(countRows(path), 1);
+}
+
+TEST_F(Logbook, ASaveIsDurableWhenItReturns)
+{
+    // The journal is deleted to commit; EXTRA also syncs the folder after the deletion,
+    // so a power cut after the question cannot bring the journal, and the old rows, back.
+    // Delete mode keeps the logbook one file whenever no window has it open.
+    sqlite3_stmt* st = nullptr;
+    auto pragma = [&](const char* sql) {
+        sqlite3_prepare_v2(con.handle(), sql, -1, &st, nullptr);
+        sqlite3_step(st);
+        std::string v = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        sqlite3_finalize(st);
+        return v;
+    };
+    EXPECT_EQ(pragma("PRAGMA synchronous"), "3");
+    EXPECT_EQ(pragma("PRAGMA journal_mode"), "delete");
+    addEntry("EDDF");
+    con.Close();
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+    EXPECT_FALSE(fs::exists(path + "-wal"));
 }
