@@ -5,6 +5,8 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <new>
 
 #include "platform/App.h"
 
@@ -52,8 +54,16 @@ bool Guard(const std::function<void()>& f)
         return true;
     } catch (const RuntimeError& e) {
         HandleRuntimeError(e);
+    } catch (const std::bad_alloc&) {
+        HandleRuntimeError(RuntimeError(store::err::OutOfMemory,
+                                        "Out of memory: the machine gave the program no more memory."));
+    } catch (const std::filesystem::filesystem_error& e) {
+        HandleRuntimeError(RuntimeError(store::err::PathFileAccess, std::string("Path/File access error: ") + e.what()));
     } catch (const std::exception& e) {
-        HandleRuntimeError(RuntimeError(store::err::DatabaseEngine, e.what()));
+        // Not a file, value or engine failure that we know of: say so, and what it said.
+        HandleRuntimeError(RuntimeError(store::err::InternalError, std::string("Internal error: ") + e.what()));
+    } catch (...) {
+        HandleRuntimeError(RuntimeError(store::err::InternalError, "Internal error: an unknown failure."));
     }
     return false;
 }

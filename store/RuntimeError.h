@@ -19,6 +19,8 @@ private:
 
 // Error numbers, kept to the ones a user of the classic data-access objects would recognise.
 namespace err {
+inline constexpr long OutOfMemory = 7;            // the machine gave no more memory
+inline constexpr long InternalError = 51;         // a failure of the program's own, not of a file or value
 inline constexpr long FileNotFound = 53;          // a file the program needs is missing
 inline constexpr long PathFileAccess = 75;        // a file exists but cannot be used
 inline constexpr long InvalidPicture = 481;       // the picture file holds no picture we can read

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
+#include <filesystem>
+#include <new>
 #include <gtest/gtest.h>
 
 #include "platform/Binding.h"
@@ -70,12 +72,24 @@ TEST(Errors, TheGeneralBoxNamesNumberAndDescription)
     EXPECT_EQ(platform::RuntimeErrorText(RuntimeError(3021, "No current record.")),
               "Run-time error '3021':\n\nNo current record.");
     Seams seams;
-    EXPECT_FALSE(platform::Guard([] { throw RuntimeError(53, "File not found: 'x'."); }));
-    EXPECT_FALSE(platform::Guard([] { throw std::runtime_error("anything else"); }));
     EXPECT_TRUE(platform::Guard([] {}));
-    ASSERT_EQ(seams.errors.size(), 2u);
-    EXPECT_EQ(seams.errors[0].number(), 53);
-    EXPECT_EQ(seams.errors[1].description(), "anything else");
+    EXPECT_TRUE(seams.errors.empty());
+    // Each kind of failure under its own number, described as what happened.
+    struct Case { const char* what; std::function<void()> fail; long number; const char* says; };
+    for (const Case& c : {
+             Case{"run-time error", [] { throw RuntimeError(53, "File not found: 'x'."); }, 53, "File not found: 'x'."},
+             Case{"out of memory", [] { throw std::bad_alloc(); }, 7, "Out of memory"},
+             Case{"file system", [] { throw std::filesystem::filesystem_error("cannot stat", std::error_code(13, std::generic_category())); },
+                  75, "cannot stat"},
+             Case{"anything else", [] { throw std::runtime_error("vector too long"); }, 51, "Internal error: vector too long"},
+             Case{"not even an exception", [] { throw 42; }, 51, "Internal error"}}) {
+        seams.errors.clear();
+        EXPECT_FALSE(platform::Guard(c.fail)) << c.what;
+        ASSERT_EQ(seams.errors.size(), 1u) << c.what;
+        EXPECT_EQ(seams.errors[0].number(), c.number) << c.what;
+        EXPECT_NE(seams.errors[0].description().find(c.says), std::string::npos) << c.what << ": "
+                                                                                 << seams.errors[0].description();
+    }
 }
 
 TEST(MsgBoxSeam, AnEmptyTitleShowsTheProgramsTitle)
@@ -110,8 +124,9 @@ TEST(MsgBox, TheRealBoxAnswersEnterWithItsDefaultAndEscapeWithItsLastButton)
         });
         EXPECT_EQ(MsgBox(QStringLiteral("File another log?"), c.buttons), c.answer) << c.what;
         EXPECT_EQ(title, "Wingtrail") << c.what;
-        if ((c.buttons & 0x70) == vbQuestion)
+        if ((c.buttons & 0x70) == vbQuestion) {
             EXPECT_EQ(icon, QMessageBox::Question) << c.what;
+        }
     }
 }
 
