@@ -34,6 +34,24 @@ program_starts() { # folder
     ! grep -q "Run-time error" "$dir/program.err" && [ $rc -eq 124 ]
 }
 
+# 0. A Save is durable when it returns: the journal is synced before the logbook is first
+#    written, the logbook is synced before the journal goes, and the journal's deletion,
+#    which is the commit, is synced in the folder.
+r=$WORK/order
+cp -r "$base" "$r"
+WT_VFS_LOG=$WORK/vfs.log "$DRIVER" save "$r" 1000 >/dev/null 2>&1 || fail "a plain Save failed"
+db=$r/Wingtrail.dat
+line() { grep -n -F "$1" "$WORK/vfs.log" | head -n "${2:-1}" | tail -n 1 | cut -d: -f1; }
+journal_sync=$(line "sync $db-journal")
+first_write=$(line "write $db ")
+db_sync=$(line "sync $db ")
+deleted=$(line "delete $db-journal syncdir")
+if [ -z "$journal_sync" ] || [ -z "$first_write" ] || [ -z "$db_sync" ] || [ -z "$deleted" ] \
+    || [ "$journal_sync" -gt "$first_write" ] || [ "$db_sync" -gt "$deleted" ]; then
+    fail "a Save is not made durable in order: $(sed "s#$r/##" "$WORK/vfs.log" | tr '\n' ';')"
+fi
+[ "$(tail -n 1 "$WORK/vfs.log" | cut -d' ' -f1)" = delete ] || fail "the engine wrote after the commit"
+
 # 1. Every engine call of one change, in turn.
 kills=0
 program_runs=0
