@@ -72,6 +72,9 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db, src.c_str(), static_cast<int>(src.size()), &stmt, &tail);
     if (rc != SQLITE_OK) {
+        // Locked, or the disk failed: said as the connection says it, not as a bad source.
+        if ((rc & 0xff) != SQLITE_ERROR)
+            activeConnection.fail(rc, "Cannot read '" + src + "'");
         std::string msg = sqlite3_errmsg(db);
         static constexpr std::string_view kNoTable = "no such table: ";
         if (msg.rfind(kNoTable, 0) == 0)

@@ -713,7 +713,7 @@ TEST_F(Logbook, ALockHeldLongerThanTheWaitIsNamedAsALock)
     rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
     rs.AddNew();
     rs.setField("departure", Value("EDDF"));
-    const pid_t writer = HoldLock(path, "BEGIN EXCLUSIVE", 2 * kBusyTimeoutMs + 5000);
+    const pid_t writer = HoldLock(path, "BEGIN EXCLUSIVE", 3 * kBusyTimeoutMs + 5000);
     auto expectLocked = [&](const std::function<void()>& f, const char* what) {
         try {
             f();
@@ -725,6 +725,10 @@ TEST_F(Logbook, ALockHeldLongerThanTheWaitIsNamedAsALock)
         }
     };
     expectLocked([&] { rs.Update(); }, "Save");
+    expectLocked([&] {
+        Recordset reader;
+        reader.Open(logbook::kSelectAll, con);
+    }, "the overview's read");
     Connection second;
     expectLocked([&] { second.Open(logbook::ConnectionString(dir.folder())); }, "start-up open");
     EXPECT_FALSE(second.isOpen());
