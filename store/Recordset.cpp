@@ -94,7 +94,7 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
                            "The recordset's source must be exactly one query: '" + src + "'.");
     }
 
-    stmt_ = stmt;
+    stmt_ = active_ = stmt;
     source_ = src;
     columns_.clear();
     declTypes_.clear();
@@ -138,6 +138,7 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
     pending_.assign(columns_.size(), std::nullopt);
     parked_ = false;
     rowsRead_ = 0;
+    keyOrder_ = KeyOrder::Unknown;
     currentDeleted_ = false;
     try {
         hasCurrent_ = step();
@@ -150,42 +151,100 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
 
 bool Recordset::step()
 {
-    if (parked_) {
-        // Resume after a write on this connection: run the query again and skip what was read.
-        parked_ = false;
-        sqlite3_reset(stmt_);
-        for (long long i = 0; i < rowsRead_; ++i) {
-            int rc = sqlite3_step(stmt_);
-            if (rc == SQLITE_DONE) {
-                sqlite3_reset(stmt_);
-                current_.clear();
-                materialized_ = true;
-                return false;
-            }
-            if (rc != SQLITE_ROW)
-                conn_->fail(rc, "Cannot read '" + source_ + "'");
-        }
+    if (parked_ && !resume()) {
+        current_.clear();
+        materialized_ = true;
+        return false;
     }
-    int rc = sqlite3_step(stmt_);
+    int rc = sqlite3_step(active_);
     if (rc == SQLITE_ROW) {
         current_.resize(columns_.size());
         materialized_ = false;
         if (!keepCursor_)
             materialize();
         ++rowsRead_;
+        if (keyColumn_ >= 0)
+            lastKey_ = sqlite3_column_int64(active_, keyColumn_);
         if (!keepCursor_) {
-            sqlite3_reset(stmt_);
+            sqlite3_reset(active_);
             parked_ = true;
         }
         return true;
     }
     // Reset at the end, so that a finished reader holds no transaction open.
-    sqlite3_reset(stmt_);
+    sqlite3_reset(active_);
     current_.clear();
     materialized_ = true;
     if (rc != SQLITE_DONE)
         conn_->fail(rc, "Cannot read '" + source_ + "'");
     return false;
+}
+
+// The engine's cursor was let go (after each row, or before a write on this connection);
+// put it back behind the current record. A source that the engine reads in the order of
+// the table's integer key (both of the program's statements) goes on from that key: one
+// seek, and right whatever was added or deleted meanwhile. Any other source runs again
+// and skips the rows already read, which is right only while those rows stay.
+// False when the rows ran out on the way.
+bool Recordset::resume()
+{
+    parked_ = false;
+    if (readsInKeyOrder()) {
+        if (!resume_) {
+            const std::string sql = "SELECT * FROM (" + source_ + ") WHERE " + QuotedName(columns_[keyColumn_]) + " > ?1";
+            if (sqlite3_prepare_v2(conn_->handle(), sql.c_str(), -1, &resume_, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(resume_);
+                resume_ = nullptr;
+            }
+        }
+        if (resume_) {
+            sqlite3_reset(resume_);
+            sqlite3_bind_int64(resume_, 1, lastKey_);
+            active_ = resume_;
+            return true;
+        }
+        keyOrder_ = KeyOrder::No;
+    }
+    active_ = stmt_;
+    sqlite3_reset(stmt_);
+    for (long long i = 0; i < rowsRead_; ++i) {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_DONE) {
+            sqlite3_reset(stmt_);
+            return false;
+        }
+        if (rc != SQLITE_ROW)
+            conn_->fail(rc, "Cannot read '" + source_ + "'");
+    }
+    return true;
+}
+
+// Asked once: the engine's plan for the source is one walk over one table in the order of
+// its integer key ("SCAN tblLog", or a search on that key), with no sorting of its own.
+bool Recordset::readsInKeyOrder()
+{
+    if (keyOrder_ != KeyOrder::Unknown)
+        return keyOrder_ == KeyOrder::Yes;
+    keyOrder_ = KeyOrder::No;
+    if (keyColumn_ < 0)
+        return false;
+    sqlite3_stmt* plan = nullptr;
+    const std::string sql = "EXPLAIN QUERY PLAN " + source_;
+    if (sqlite3_prepare_v2(conn_->handle(), sql.c_str(), -1, &plan, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(plan);
+        return false;
+    }
+    int steps = 0;
+    bool walk = false;
+    while (sqlite3_step(plan) == SQLITE_ROW) {
+        const std::string detail = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
+        walk = detail == "SCAN " + table_ || detail.rfind("SEARCH " + table_ + " USING INTEGER PRIMARY KEY", 0) == 0;
+        ++steps;
+    }
+    sqlite3_finalize(plan);
+    if (steps == 1 && walk)
+        keyOrder_ = KeyOrder::Yes;
+    return keyOrder_ == KeyOrder::Yes;
 }
 
 // A reader that keeps its cursor leaves the record in the engine until a field is asked
@@ -200,7 +259,7 @@ void Recordset::materialize() const
     // One call into the engine per field; the value's accessors need no lock, since a
     // connection is only ever used from the thread that opened it.
     for (int i = 0; i < n; ++i)
-        ReadValue(sqlite3_column_value(stmt_, i), current_[i]);
+        ReadValue(sqlite3_column_value(active_, i), current_[i]);
 }
 
 std::optional<std::string_view> Recordset::fieldText(int c) const
@@ -216,7 +275,7 @@ std::optional<std::string_view> Recordset::fieldText(int c) const
     }
     requireCurrent();
     // One call into the engine; the value's own accessors are cheap.
-    sqlite3_value* v = sqlite3_column_value(stmt_, c);
+    sqlite3_value* v = sqlite3_column_value(active_, c);
     switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:
         return std::nullopt;
@@ -237,7 +296,7 @@ bool Recordset::fieldIsTrue(int c) const
     if (materialized_ || mode_ != EditMode::None || c < 0 || c >= static_cast<int>(columns_.size()))
         return field(c).isTrue();
     requireCurrent();
-    sqlite3_value* v = sqlite3_column_value(stmt_, c);
+    sqlite3_value* v = sqlite3_column_value(active_, c);
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
         return sqlite3_value_int64(v) != 0;
@@ -253,8 +312,8 @@ bool Recordset::fieldIsTrue(int c) const
 void Recordset::park()
 {
     materialize();
-    if (stmt_ && hasCurrent_ && !parked_) {
-        sqlite3_reset(stmt_);
+    if (active_ && hasCurrent_ && !parked_) {
+        sqlite3_reset(active_);
         parked_ = true;
     }
 }
@@ -264,7 +323,8 @@ void Recordset::Close()
     requireOpen();
     // A pending record or change is dropped, never stored: only Update writes.
     sqlite3_finalize(stmt_);
-    stmt_ = nullptr;
+    sqlite3_finalize(resume_);
+    stmt_ = resume_ = active_ = nullptr;
     conn_->detach(this);
     conn_ = nullptr;
     current_.clear();

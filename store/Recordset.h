@@ -81,11 +81,15 @@ private:
     void requireCurrent() const;
     int column(std::string_view name) const;
     bool step();            // reads the next row into current_; false at the end
+    bool resume();
+    bool readsInKeyOrder();
     void reloadCurrent();   // re-reads the current row by its key after a write
     void notify();
 
     Connection* conn_ = nullptr;
-    sqlite3_stmt* stmt_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;    // the source as given
+    sqlite3_stmt* resume_ = nullptr;  // the source from a key on, made when first needed
+    sqlite3_stmt* active_ = nullptr;  // the one of the two the cursor stands in
     std::string source_;
     bool writable_ = false;
     bool keepCursor_ = true;
@@ -101,8 +105,10 @@ private:
     mutable std::string textScratch_;
     bool hasCurrent_ = false;
     bool currentDeleted_ = false;
-    bool parked_ = false;       // the engine's cursor was reset; resume by skipping rowsRead_
+    bool parked_ = false;       // the engine's cursor was let go; see resume()
     long long rowsRead_ = 0;
+    std::int64_t lastKey_ = 0;  // the key of the last row read
+    enum class KeyOrder { Unknown, Yes, No } keyOrder_ = KeyOrder::Unknown;
     std::vector<std::optional<Value>> pending_;
     EditMode mode_ = EditMode::None;
     // The record current before AddNew, restored by CancelUpdate.

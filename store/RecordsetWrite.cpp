@@ -13,17 +13,6 @@ namespace store {
 
 namespace {
 
-std::string quoted(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
-}
-
 // Owns a statement for one write; finalized on every path.
 struct Statement {
     sqlite3_stmt* stmt = nullptr;
@@ -51,7 +40,7 @@ void Recordset::reloadCurrent()
 {
     sqlite3* db = conn_->handle();
     Statement q;
-    const std::string sql = "SELECT * FROM " + quoted(table_) + " WHERE " + quoted(columns_[keyColumn_])
+    const std::string sql = "SELECT * FROM " + QuotedName(table_) + " WHERE " + QuotedName(columns_[keyColumn_])
         + " = ?";
     const std::int64_t key = current_[keyColumn_].toInteger();
     int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &q.stmt, nullptr);
@@ -92,21 +81,21 @@ void Recordset::Update()
     std::string sql;
     if (mode_ == EditMode::AddNew) {
         if (cols.empty()) {
-            sql = "INSERT INTO " + quoted(table_) + " DEFAULT VALUES";
+            sql = "INSERT INTO " + QuotedName(table_) + " DEFAULT VALUES";
         } else {
             std::string names, marks;
             for (int c : cols) {
-                names += (names.empty() ? "" : ", ") + quoted(columns_[c]);
+                names += (names.empty() ? "" : ", ") + QuotedName(columns_[c]);
                 marks += marks.empty() ? "?" : ", ?";
             }
-            sql = "INSERT INTO " + quoted(table_) + " (" + names + ") VALUES (" + marks + ")";
+            sql = "INSERT INTO " + QuotedName(table_) + " (" + names + ") VALUES (" + marks + ")";
         }
     } else {
         requireCurrent();
         std::string sets;
         for (int c : cols)
-            sets += (sets.empty() ? "" : ", ") + quoted(columns_[c]) + " = ?";
-        sql = "UPDATE " + quoted(table_) + " SET " + sets + " WHERE " + quoted(columns_[keyColumn_])
+            sets += (sets.empty() ? "" : ", ") + QuotedName(columns_[c]) + " = ?";
+        sql = "UPDATE " + QuotedName(table_) + " SET " + sets + " WHERE " + QuotedName(columns_[keyColumn_])
             + " = ?";
     }
 
@@ -178,7 +167,7 @@ void Recordset::Delete(long affectRecords)
         noCurrent();
     requireCurrent();
     sqlite3* db = conn_->handle();
-    const std::string sql = "DELETE FROM " + quoted(table_) + " WHERE " + quoted(columns_[keyColumn_]) + " = ?";
+    const std::string sql = "DELETE FROM " + QuotedName(table_) + " WHERE " + QuotedName(columns_[keyColumn_]) + " = ?";
     conn_->beforeWrite();
     Statement w;
     int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &w.stmt, nullptr);

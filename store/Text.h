@@ -2,9 +2,22 @@
 // Names in the store (connection-string keys, field names) match without regard to case.
 #include <algorithm>
 #include <cctype>
+#include <string>
 #include <string_view>
 
 namespace store {
+
+// A table or column name as SQL text: in double quotes, a quote inside doubled.
+inline std::string QuotedName(std::string_view name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
 
 inline bool EqualsNoCase(std::string_view a, std::string_view b)
 {

@@ -760,3 +760,47 @@ TEST_F(Logbook, ASaveIsDurableWhenItReturns)
     EXPECT_FALSE(fs::exists(path + "-journal"));
     EXPECT_FALSE(fs::exists(path + "-wal"));
 }
+
+TEST_F(Logbook, AReaderGoesOnRightAfterWritesOnItsConnection)
+{
+    // A write on the connection makes every reader let go of the engine's cursor; each
+    // must go on with the row after its current one, whatever the write added or removed.
+    for (const char* from : {"A", "B", "C", "D", "E", "F"})
+        addEntry(from);
+    struct Case { const char* what; std::string source; int cursor; std::vector<std::string> want; };
+    const std::vector<std::string> all = {"A", "B", "C", "D", "E", "F", "G"};
+    for (const Case& c : {Case{"forward-only over the table", std::string(logbook::kSelectAll), adOpenUnspecified, all},
+                          Case{"static over the table", std::string(logbook::kSelectAll), adOpenStatic, all},
+                          // Not in key order: it runs again and skips what it read, which is
+                          // right while the rows already read stay; here one not yet read goes.
+                          Case{"in another order", "SELECT * FROM tblLog ORDER BY departure DESC", adOpenUnspecified,
+                               {"F", "E", "D", "B", "A"}}}) {
+        SCOPED_TRACE(c.what);
+        Recordset rs;
+        rs.Open(c.source, con, c.cursor);
+        std::vector<std::string> seen;
+        for (int row = 0; !rs.Eof(); rs.MoveNext(), ++row) {
+            seen.push_back(rs.Fields("departure").toText());
+            if (row == 2) {
+                // The entry numbered one below the current one goes (in key order the row
+                // just read, in the other order the next), and one is added at the end.
+                Recordset gone;
+                gone.Open(logbook::SelectById(std::to_string(rs.Fields("logid").toInteger() - 1)), con, adOpenDynamic,
+                          adLockPessimistic);
+                if (!gone.Eof())
+                    gone.Delete();
+                gone.Close();
+                if (std::string(c.what) != "in another order")
+                    addEntry("G");
+            }
+        }
+        EXPECT_EQ(seen, c.want);
+        // Back to six entries, A to F, for the next case.
+        con.Close();
+        fs::remove(path);
+        logbook::CreateLogbook(path);
+        con.Open(logbook::ConnectionString(dir.folder()));
+        for (const char* from : {"A", "B", "C", "D", "E", "F"})
+            addEntry(from);
+    }
+}
