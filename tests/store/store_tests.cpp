@@ -242,6 +242,56 @@ TEST_F(Logbook, RecordsetRefusesAnythingButOneQuery)
     EXPECT_EQ(countRows(path), 1);
 }
 
+TEST_F(Logbook, ARecordsetThatCanWriteReadsTheWholeTableOrOneEntryByItsNumber)
+{
+    // Delete removes the current record of whatever the source selected: a source that
+    // selects more than the one entry named would delete the first of them instead.
+    for (const char* from : {"EDDF", "EGLL", "LFPG"})
+        addEntry(from);
+    const auto before = readAll(path);
+    for (const char* src : {"Select * from tblLog where logid =3 or 1=1", "Select * from tblLog where logid =2 or logid =1",
+                            "Select * from tblLog where logid >0", "Select * from tblLog where logid =3 and 1=1",
+                            "Select * from tblLog where departure ='LFPG'", "Select * from tblLog where pax =3",
+                            "Select * from tblLog where logid =(select min(logid) from tblLog)",
+                            "Select * from tblLog where logid =3 union select * from tblLog",
+                            "Select * from tblLog where logid =99999999999999999999", "Select * from tblLog where logid =3.0",
+                            "Select * from tblLog where logid =0x3", "Select * from tblLog where logid ='3'",
+                            "Select * from tblLog order by logid", "Select * from tblLog limit 1",
+                            "Select logid, departure from tblLog", "Select * from tblLog t where t.logid =3",
+                            "Select * from tblLog where logid =3 -- a comment"}) {
+        for (auto [cursor, lock] : {std::pair{adOpenDynamic, adLockPessimistic}, std::pair{adOpenStatic, adLockPessimistic},
+                                    std::pair{adOpenStatic, adLockOptimistic}}) {
+            Recordset rs;
+            try {
+                rs.Open(src, con, cursor, lock);
+                rs.Delete(adAffectCurrent);
+                ADD_FAILURE() << "opened for writing and deleted through: " << src;
+            } catch (const RuntimeError& e) {
+                EXPECT_EQ(e.number(), err::BadSource) << src << ": " << e.what();
+                EXPECT_NE(std::string(e.what()).find(src), std::string::npos) << e.what();
+            }
+            EXPECT_FALSE(rs.isOpen()) << src;
+        }
+    }
+    EXPECT_EQ(readAll(path), before);
+
+    // Read-only, the same sources only read; and the program's own shapes still write.
+    Recordset reader;
+    reader.Open("Select * from tblLog where logid =3 or 1=1", con);
+    EXPECT_FALSE(reader.Eof());
+    reader.Close();
+    for (const char* src : {"Select * from tblLog where logid =2", "select * FROM tblLog WHERE LOGID = 2",
+                            "Select * from tblLog where logid =-2", "Select * from tblLog where logid =002"}) {
+        Recordset rs;
+        rs.Open(src, con, adOpenDynamic, adLockPessimistic);
+        EXPECT_TRUE(rs.Eof() || rs.Fields("logid") == Value(2)) << src;
+    }
+    Recordset del;
+    del.Open(logbook::SelectById(2), con, adOpenDynamic, adLockPessimistic);
+    del.Delete(adAffectCurrent);
+    EXPECT_EQ(countRows(path), 2);
+}
+
 TEST_F(Logbook, EndOfFileOnAnEmptyTable)
 {
     Recordset rs;
