@@ -68,11 +68,13 @@ Recordset::~Recordset()
     }
 }
 
-void Recordset::noCurrent()
+void Recordset::noCurrent() const
 {
+    // The source says which entry was asked for: a one-row recordset on an entry that
+    // another program removed is Eof from the start.
     throw RuntimeError(err::NoCurrentRecord,
                        "Either BOF or EOF is True, or the current record has been deleted. "
-                       "Requested operation requires a current record.");
+                       "Requested operation requires a current record (in '" + source_ + "').");
 }
 
 void Recordset::requireOpen() const

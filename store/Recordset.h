@@ -75,7 +75,7 @@ public:
     void park();
 
 private:
-    [[noreturn]] static void noCurrent();
+    [[noreturn]] void noCurrent() const;
     void requireOpen() const;
     void requireWritable(const char* operation) const; // the operation is named in the error
     void requireCurrent() const;
