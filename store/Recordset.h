@@ -81,7 +81,8 @@ private:
     void requireCurrent() const;
     int column(std::string_view name) const;
     bool step();            // reads the next row into current_; false at the end
-    void reloadCurrent();   // re-reads the current row by its key after a write
+    // The fields of a row that a write returned, by name, into a record of ours.
+    void readStored(sqlite3_stmt* row, std::vector<Value>& into) const;
     void notify();
 
     Connection* conn_ = nullptr;

@@ -250,6 +250,102 @@ TEST(TwoCopies, ASaveWaitsWhileTheOtherCopyIsStoringOne)
 
 namespace {
 
+// Runs `onFire` once, at the first statement our connection starts after a commit: the
+// moment between a write and anything a recordset might do after it.
+class AfterCommit {
+public:
+    AfterCommit(store::Connection& con, std::function<void()> onFire) : db_(con.handle()), onFire_(std::move(onFire))
+    {
+        sqlite3_commit_hook(db_, [](void* self) { return static_cast<AfterCommit*>(self)->committed_ = true, 0; }, this);
+        sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, [](unsigned, void* self, void*, void*) {
+            static_cast<AfterCommit*>(self)->fireOnce();
+            return 0;
+        }, this);
+    }
+    ~AfterCommit()
+    {
+        sqlite3_commit_hook(db_, nullptr, nullptr);
+        sqlite3_trace_v2(db_, 0, nullptr, nullptr);
+    }
+    void arm() { committed_ = fired_ = false; }
+    // After the step: what did not happen inside it happens now.
+    void fireOnce()
+    {
+        if (!committed_ || fired_)
+            return;
+        fired_ = true;
+        onFire_();
+    }
+
+private:
+    sqlite3* db_;
+    std::function<void()> onFire_;
+    bool committed_ = false;
+    bool fired_ = false;
+};
+
+} // namespace
+
+TEST(TwoCopies, ASaveStandsWhenTheOtherCopyRemovesTheEntryTheMomentItIsStored)
+{
+    // The other copy may delete an entry the moment our Save has stored it. Our Save did
+    // store it: it returns as a Save, with what it stored, and does not end the program.
+    ProgramFolder folder;
+    std::int64_t shown = 0;
+    Copy(folder.folder()).fileEntries({NewEntry('A', 1)}, [&](std::int64_t id) { shown = id; });
+    OtherCopy other([&](OtherCopy& me) {
+        Copy copy(folder.folder());
+        copy.openOverview();
+        for (std::string line; !(line = me.hear()).empty() && line != "end";)
+            me.say(copy.remove(std::stoll(line)) ? "deleted" : "gone");
+        copy.closeOverview();
+    });
+
+    store::Connection con;
+    con.Open(logbook::ConnectionString(folder.folder()));
+    std::int64_t target = 0;
+    std::string heard;
+    AfterCommit hook(con, [&] {
+        other.say(std::to_string(target ? target : sqlite3_last_insert_rowid(con.handle())));
+        heard = other.hear();
+    });
+
+    store::Recordset rsEdit;
+    rsEdit.Open(logbook::SelectById(shown), con, store::adOpenStatic, store::adLockPessimistic);
+    rsEdit.setField("remarks", store::Value("changed the moment before it went"));
+    target = shown;
+    hook.arm();
+    EXPECT_NO_THROW(rsEdit.Update());
+    hook.fireOnce();
+    EXPECT_EQ(heard, "deleted");
+    EXPECT_EQ(rsEdit.Fields("remarks").toText(), "changed the moment before it went");
+    rsEdit.Close();
+
+    store::Recordset rsLog;
+    rsLog.Open(logbook::kSelectAll, con, store::adOpenStatic, store::adLockOptimistic);
+    rsLog.AddNew();
+    SetFields(rsLog, NewEntry('A', 2));
+    target = 0;
+    heard.clear();
+    hook.arm();
+    EXPECT_NO_THROW(rsLog.Update());
+    hook.fireOnce();
+    EXPECT_EQ(heard, "deleted");
+    EXPECT_GT(rsLog.Fields("logid").toInteger(), shown);
+    for (const char* field : {"departure", "pax", "remarks"})
+        EXPECT_EQ(rsLog.Fields(field).toText(), NewEntry('A', 2).at(field)) << field;
+    EXPECT_TRUE(rsLog.Fields("pax").isInteger());
+    rsLog.Close();
+    con.Close();
+
+    other.say("end");
+    EXPECT_EQ(other.exitStatus(), 0);
+    EXPECT_EQ(IntegrityCheck(folder.database()), "ok");
+    EXPECT_TRUE(ReadEntries(folder.database()).empty());
+}
+
+namespace {
+
 // One copy's life for the interleaved run: sessions of the new-entry window (one to
 // three Saves) and of the overview (one to three edits or deletes of entries its list
 // shows), with the user's pauses between the steps. It reports what returned, one line
