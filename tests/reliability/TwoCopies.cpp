@@ -100,10 +100,7 @@ void Copy::fileEntries(const std::vector<Fields>& entries, const std::function<v
 void Copy::openOverview()
 {
     conLog_.Open();
-    rsLog_.Open(logbook::kSelectAll, conLog_);
-    ids_.clear();
-    for (; !rsLog_.Eof(); rsLog_.MoveNext())
-        ids_.push_back(rsLog_.Fields("logid").toInteger());
+    fillList();
 }
 
 void Copy::closeOverview()
@@ -112,13 +109,18 @@ void Copy::closeOverview()
     conLog_.Close();
 }
 
-void Copy::refill()
+void Copy::fillList()
 {
-    rsLog_.Close();
     rsLog_.Open(logbook::kSelectAll, conLog_);
     ids_.clear();
     for (; !rsLog_.Eof(); rsLog_.MoveNext())
         ids_.push_back(rsLog_.Fields("logid").toInteger());
+}
+
+void Copy::refill()
+{
+    rsLog_.Close();
+    fillList();
 }
 
 bool Copy::edit(std::int64_t logid, const Fields& changes, const std::function<void()>& whileShown)

@@ -53,7 +53,8 @@ public:
     store::Connection& connection() { return conLog_; }
 
 private:
-    void refill();
+    void fillList(); // opens rsLog on all entries and reads it to its end, as the list fill does
+    void refill();   // after an edit or a delete: rsLog closed, then the fill
 
     store::Connection conLog_;
     store::Recordset rsLog_;
