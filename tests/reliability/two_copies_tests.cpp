@@ -527,6 +527,6 @@ TEST(TwoCopies, InterleavedSavesEditsAndDeletesLoseAndCorruptNothing)
 
     std::cout << "saves " << ra.saved.size() + rb.saved.size() << ", deletes " << ra.deleted.size() + rb.deleted.size()
               << ", found gone at load " << ra.gone.size() + rb.gone.size() << ", removed while shown "
-              << removedWhileShown << ", waited out the other copy's lock " << locked << ", entries left "
+              << removedWhileShown << ", gave up waiting for the other copy's lock " << locked << ", entries left "
               << entries.size() << std::endl;
 }
