@@ -3,7 +3,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <charconv>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -92,22 +93,30 @@ frmOverviewLog::frmOverviewLog()
 }
 
 const QString frmOverviewLog::kCannotEditMessage = QStringLiteral(
-    "Entry %1 cannot be edited: only entries numbered up to 32767 can be opened for editing.");
+    "The selected row \"%1\" does not show an entry number, so there is no entry to edit.");
+const QString frmOverviewLog::kCannotDeleteMessage = QStringLiteral(
+    "The selected row \"%1\" does not show an entry number, so nothing was deleted.");
 
-void frmOverviewLog::cmdEdit_Click()
+std::optional<std::int64_t> frmOverviewLog::selectedLogId(const QString& cannotMessage)
 {
     // With no row selected there is no entry to hand over: the click does nothing.
     const std::optional<QString> selected = lstOverview->selectedText();
     if (!selected)
+        return std::nullopt;
+    // The statement names the entry by its number alone; any other text appended to it
+    // could select other entries, or none.
+    const std::optional<std::int64_t> logid = logbook::ParseLogId(selected->toStdString());
+    if (!logid)
+        platform::MsgBox(cannotMessage.arg(*selected), platform::vbOKOnly + platform::vbExclamation);
+    return logid;
+}
+
+void frmOverviewLog::cmdEdit_Click()
+{
+    const std::optional<std::int64_t> logid = selectedLogId(kCannotEditMessage);
+    if (!logid)
         return;
-    // intLogId holds 16 bits; a larger number would open some other entry, or none.
-    bool ok = false;
-    const int logid = selected->toInt(&ok);
-    if (!ok || logid < -32768 || logid > 32767) {
-        platform::MsgBox(kCannotEditMessage.arg(*selected), platform::vbOKOnly + platform::vbExclamation);
-        return;
-    }
-    Module1::intLogId = static_cast<std::int16_t>(logid);
+    Module1::intLogId = *logid;
     frmEditLog edit([this] {
         // The edit window has reopened rsLog on all entries; the buttons and the sort
         // state stay as they are.
@@ -120,14 +129,13 @@ void frmOverviewLog::cmdEdit_Click()
 void frmOverviewLog::cmdDelete_Click()
 {
     using namespace Module1;
-    const std::optional<QString> selected = lstOverview->selectedText();
-    if (!selected)
+    const std::optional<std::int64_t> logid = selectedLogId(kCannotDeleteMessage);
+    if (!logid)
         return;
     if (platform::MsgBox(QStringLiteral("Delete record?"), platform::vbYesNo + platform::vbQuestion) != platform::vbYes)
         return;
     rsLog->Close();
-    rsLog->Open(logbook::SelectById(selected->toStdString()), *conLog, store::adOpenDynamic,
-                store::adLockPessimistic);
+    rsLog->Open(logbook::SelectById(*logid), *conLog, store::adOpenDynamic, store::adLockPessimistic);
     if (rsLog->Eof()) {
         // Another program removed it since the list was filled: nothing to delete here,
         // and the refill below shows the logbook as it now is.

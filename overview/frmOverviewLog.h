@@ -1,6 +1,9 @@
 #pragma once
 // The overview window: every logbook entry as one row of the list, sortable by any
 // column, with the Edit and Delete commands for the selected entry.
+#include <cstdint>
+#include <optional>
+
 #include "platform/Form.h"
 #include "overview/ListView.h"
 
@@ -41,10 +44,17 @@ public:
     // Deletes the selected entry after the user confirms, then refills the list.
     void cmdDelete_Click();
 
-    static const QString kCannotEditMessage; // %1: the entry's number
+    // A selected row whose text is not an entry number; %1: the row's text.
+    static const QString kCannotEditMessage;
+    static const QString kCannotDeleteMessage;
 
 protected:
     void Form_Load() override;
     void Form_Unload() override;
     void Form_Resize() override;
+
+private:
+    // The logid of the selected row, or nullopt when none is selected or, told to the
+    // user with cannotMessage, when its text is not an entry number.
+    std::optional<std::int64_t> selectedLogId(const QString& cannotMessage);
 };

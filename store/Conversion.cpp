@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <charconv>
 #include <cmath>
 
 #include "store/RuntimeError.h"
@@ -70,9 +69,10 @@ Value FitToColumn(const Value& v, const std::string& decl, const std::string& fi
             return {};
         if (isBool && (s == "True" || s == "False"))
             return Value(s == "True");
-        auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
-        if (ec != std::errc() || p != s.data() + s.size())
+        const auto whole = Value::wholeNumber(s);
+        if (!whole)
             throw mismatch();
+        n = *whole;
     }
     if (isBool)
         return Value(n != 0);

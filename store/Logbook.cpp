@@ -9,6 +9,7 @@
 
 #include "store/Connection.h"
 #include "store/RuntimeError.h"
+#include "store/Value.h"
 
 namespace logbook {
 
@@ -50,12 +51,9 @@ std::string ConnectionString(std::string_view programFolder)
         + store::ConnectionString::quote(ProgramFile(programFolder, kDatabaseFile)) + ";Persist Security Info=False";
 }
 
-std::string SelectById(std::string_view logidText)
-{
-    return std::string(kSelectAll) + " where logid =" + std::string(logidText);
-}
+std::string SelectById(std::int64_t logid) { return std::string(kSelectAll) + " where logid =" + std::to_string(logid); }
 
-std::string SelectById(std::int16_t logid) { return SelectById(std::to_string(logid)); }
+std::optional<std::int64_t> ParseLogId(std::string_view text) { return store::Value::wholeNumber(text); }
 
 void CreateLogbook(const std::string& path)
 {

@@ -2,6 +2,7 @@
 // The logbook file: where it lies, how the connection string names it, the program's two
 // SQL texts, and the one definition of the table tblLog.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,11 @@ std::string ConnectionString(std::string_view programFolder);
 
 // Statement 1: all entries, in the order the database returns them.
 inline constexpr std::string_view kSelectAll = "Select * from tblLog";
-// Statement 2: one entry; the logid text follows the equals sign with no blank.
-std::string SelectById(std::string_view logidText);
-std::string SelectById(std::int16_t logid);
+// Statement 2: one entry; the logid's decimal digits follow the equals sign with no blank.
+std::string SelectById(std::int64_t logid);
+// The logid that a text showing one names (the overview's row text): a decimal whole
+// number, exactly as the store writes a logid; nullopt for any other text.
+std::optional<std::int64_t> ParseLogId(std::string_view text);
 
 // The table's definition. The file stays plain for other programs: dates as ISO text
 // (YYYY-MM-DD), yes/no as 1/0, numbers as integers, an empty box as Null.

@@ -6,6 +6,6 @@ std::shared_ptr<store::Connection> conLog;
 std::shared_ptr<store::Recordset> rsLog;
 std::shared_ptr<store::Recordset> rsEdit;
 std::string strImagePath;
-std::int16_t intLogId = 0;
+std::int64_t intLogId = 0;
 
 } // namespace Module1

@@ -13,6 +13,6 @@ extern std::shared_ptr<store::Connection> conLog;  // the one connection to the 
 extern std::shared_ptr<store::Recordset> rsLog;     // all entries
 extern std::shared_ptr<store::Recordset> rsEdit;    // the entry being edited; new for every edit
 extern std::string strImagePath;                    // the main window's picture file
-extern std::int16_t intLogId;                       // logid of the entry chosen for editing
+extern std::int64_t intLogId;                       // logid of the entry chosen for editing
 
 } // namespace Module1

@@ -21,6 +21,41 @@ std::string upper(std::string s)
     return s;
 }
 
+// The sources a recordset that writes may have: the whole table, "Select * from T", or
+// the one row its integer key names, "Select * from T where key =N" (keywords in any case,
+// blanks anywhere between the parts). Update and Delete act on the current record, so a
+// source selecting more than the row it names would have them act on some other entry.
+bool isWholeTableOrOneRow(std::string_view src, std::string_view table, std::string_view key)
+{
+    std::size_t pos = 0;
+    auto blanks = [&] {
+        while (pos < src.size() && std::isspace(static_cast<unsigned char>(src[pos])))
+            ++pos;
+    };
+    auto word = [&] {
+        blanks();
+        const std::size_t from = pos;
+        while (pos < src.size() && (std::isalnum(static_cast<unsigned char>(src[pos])) || src[pos] == '_'))
+            ++pos;
+        return src.substr(from, pos - from);
+    };
+    auto symbol = [&](char c) {
+        blanks();
+        return pos < src.size() && src[pos++] == c;
+    };
+    if (!EqualsNoCase(word(), "select") || !symbol('*') || !EqualsNoCase(word(), "from") || !EqualsNoCase(word(), table))
+        return false;
+    blanks();
+    if (pos == src.size())
+        return true;
+    if (!EqualsNoCase(word(), "where") || !EqualsNoCase(word(), key) || !symbol('='))
+        return false;
+    blanks();
+    std::string_view number = src.substr(pos);
+    number = number.substr(0, number.find_last_not_of(" \t\r\n") + 1);
+    return Value::wholeNumber(number).has_value();
+}
+
 } // namespace
 
 Recordset::~Recordset()
@@ -33,11 +68,13 @@ Recordset::~Recordset()
     }
 }
 
-void Recordset::noCurrent()
+void Recordset::noCurrent() const
 {
+    // The source says which entry was asked for: a one-row recordset on an entry that
+    // another program removed is Eof from the start.
     throw RuntimeError(err::NoCurrentRecord,
                        "Either BOF or EOF is True, or the current record has been deleted. "
-                       "Requested operation requires a current record.");
+                       "Requested operation requires a current record (in '" + source_ + "').");
 }
 
 void Recordset::requireOpen() const
@@ -100,6 +137,7 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
     declTypes_.clear();
     table_.clear();
     keyColumn_ = -1;
+    std::string keyName;
     const int n = sqlite3_column_count(stmt);
     bool oneTable = true;
     for (int i = 0; i < n; ++i) {
@@ -122,12 +160,21 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
             && sqlite3_table_column_metadata(db, sqlite3_column_database_name(stmt, i), table_.c_str(),
                                              origin, &type, nullptr, nullptr, &primaryKey, nullptr)
                 == SQLITE_OK
-            && primaryKey && type && upper(type) == "INTEGER")
+            && primaryKey && type && upper(type) == "INTEGER") {
             keyColumn_ = i;
+            keyName = origin;
+        }
     }
     writable_ = (lockType == adLockPessimistic || lockType == adLockOptimistic
                  || lockType == adLockBatchOptimistic)
         && keyColumn_ >= 0;
+    if (writable_ && !isWholeTableOrOneRow(src, table_, keyName)) {
+        stmt_ = nullptr;
+        sqlite3_finalize(stmt);
+        throw RuntimeError(err::BadSource, "A recordset that changes the logbook reads the whole table or one entry "
+                                           "by its number (\"Select * from " + table_ + " where " + keyName
+                                               + " =<number>\"), not '" + src + "'.");
+    }
 
     // Only a forward-only reader keeps the engine's cursor open between moves; any other
     // cursor lets go of it after each row, so that an idle window holds no lock on the file.

@@ -75,7 +75,7 @@ public:
     void park();
 
 private:
-    [[noreturn]] static void noCurrent();
+    [[noreturn]] void noCurrent() const;
     void requireOpen() const;
     void requireWritable(const char* operation) const; // the operation is named in the error
     void requireCurrent() const;
@@ -83,7 +83,8 @@ private:
     bool step();            // reads the next row into current_; false at the end
     bool resume();
     bool readsInKeyOrder();
-    void reloadCurrent();   // re-reads the current row by its key after a write
+    // The fields of a row that a write returned, by name, into a record of ours.
+    void readStored(sqlite3_stmt* row, std::vector<Value>& into) const;
     void notify();
 
     Connection* conn_ = nullptr;

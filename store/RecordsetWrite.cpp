@@ -35,28 +35,15 @@ void Recordset::setField(std::string_view name, Value value)
     pending_[c] = std::move(value);
 }
 
-
-void Recordset::reloadCurrent()
+void Recordset::readStored(sqlite3_stmt* row, std::vector<Value>& into) const
 {
-    sqlite3* db = conn_->handle();
-    Statement q;
-    const std::string sql = "SELECT * FROM " + QuotedName(table_) + " WHERE " + QuotedName(columns_[keyColumn_])
-        + " = ?";
-    const std::int64_t key = current_[keyColumn_].toInteger();
-    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &q.stmt, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_bind_int64(q.stmt, 1, key);
-        rc = sqlite3_step(q.stmt);
-    }
-    if (rc != SQLITE_ROW)
-        conn_->fail(rc, "Cannot read back the stored entry");
-    // Our source may list the table's columns in another order than SELECT * does.
-    const int n = sqlite3_column_count(q.stmt);
+    // Our source may list the table's columns in another order than the table does.
+    const int n = sqlite3_column_count(row);
     for (int i = 0; i < n; ++i) {
-        const std::string name = sqlite3_column_name(q.stmt, i);
+        const std::string name = sqlite3_column_name(row, i);
         for (std::size_t c = 0; c < columns_.size(); ++c)
             if (EqualsNoCase(columns_[c], name))
-                ReadValue(sqlite3_column_value(q.stmt, i), current_[c]);
+                ReadValue(sqlite3_column_value(row, i), into[c]);
     }
 }
 
@@ -98,6 +85,10 @@ void Recordset::Update()
         sql = "UPDATE " + QuotedName(table_) + " SET " + sets + " WHERE " + QuotedName(columns_[keyColumn_])
             + " = ?";
     }
+    // The stored row comes back from the write itself: read afterwards, it could already
+    // be gone (another copy of the program may delete it the moment it is committed), and
+    // a Save that stored would be reported as failed.
+    sql += " RETURNING *";
 
     conn_->beforeWrite();
     Statement w;
@@ -108,25 +99,33 @@ void Recordset::Update()
         BindValue(w.stmt, static_cast<int>(i) + 1, values[i]);
     if (mode_ == EditMode::InProgress)
         sqlite3_bind_int64(w.stmt, static_cast<int>(values.size()) + 1, current_[keyColumn_].toInteger());
+    // The row is returned at the first step; the change is committed at the last.
+    std::vector<Value> stored = mode_ == EditMode::AddNew ? std::vector<Value>(columns_.size()) : current_;
     rc = sqlite3_step(w.stmt);
+    const bool found = rc == SQLITE_ROW;
+    if (found) {
+        readStored(w.stmt, stored);
+        rc = sqlite3_step(w.stmt);
+    }
     if (rc != SQLITE_DONE)
         conn_->fail(rc, "Cannot store the entry");
-    if (mode_ == EditMode::InProgress && sqlite3_changes(db) == 0)
+    if (!found && mode_ == EditMode::InProgress)
         throw RuntimeError(err::RowNotFound,
                            "Row cannot be located for updating: the entry " + current_[keyColumn_].toText()
                                + " is no longer in the logbook '" + conn_->dataSource() + "'.");
+    if (!found)
+        throw RuntimeError(err::DatabaseEngine, "Cannot store the entry: the logbook '" + conn_->dataSource()
+                                                    + "' did not return the stored row.");
     conn_->afterWrite();
 
+    // The stored record becomes the current one, a new one with the key the database gave it.
+    current_ = std::move(stored);
     if (mode_ == EditMode::AddNew) {
-        // The stored record becomes the current one, with the key the database gave it.
-        current_.assign(columns_.size(), Value());
-        current_[keyColumn_] = Value(static_cast<std::int64_t>(sqlite3_last_insert_rowid(db)));
         hasCurrent_ = true;
         currentDeleted_ = false;
     }
     mode_ = EditMode::None;
     pending_.assign(columns_.size(), std::nullopt);
-    reloadCurrent();
     notify();
 }
 

@@ -55,14 +55,18 @@ std::int64_t Value::toInteger() const
         return std::get<std::int64_t>(v_);
     if (isReal())
         return static_cast<std::int64_t>(std::get<double>(v_));
-    if (isText()) {
-        std::int64_t out = 0;
-        const auto& s = text();
-        auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-        if (ec == std::errc() && p == s.data() + s.size())
-            return out;
-    }
+    if (isText())
+        return wholeNumber(text()).value_or(0);
     return 0;
+}
+
+std::optional<std::int64_t> Value::wholeNumber(std::string_view t)
+{
+    std::int64_t out = 0;
+    const auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
+    if (t.empty() || ec != std::errc() || p != t.data() + t.size())
+        return std::nullopt;
+    return out;
 }
 
 } // namespace store

@@ -1,6 +1,7 @@
 #pragma once
 // A field value as the recordset hands it out: Null, an integer, a real number or text.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -33,6 +34,9 @@ public:
     bool isTrue() const;
     static bool isTrueText(std::string_view text);
     std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
+    // The whole number a text writes in decimal: an optional minus sign and ASCII digits,
+    // nothing else (no blanks, no plus sign), within 64 bits; nullopt for any other text.
+    static std::optional<std::int64_t> wholeNumber(std::string_view text);
     double real() const { return std::get<double>(v_); }
     const std::string& text() const { return std::get<std::string>(v_); }
     // Makes this a text value; a value that already holds text keeps its storage, which

@@ -58,7 +58,7 @@ protected:
 
     // Shows the window for intLogId and runs whileOpen in it; returns whether the window
     // had closed by itself by then (a window still open is closed with its close control).
-    bool run(frmEditLog& form, std::int16_t logid, const std::function<void()>& whileOpen)
+    bool run(frmEditLog& form, std::int64_t logid, const std::function<void()>& whileOpen)
     {
         Module1::intLogId = logid;
         bool closedByItself = false;
@@ -78,7 +78,7 @@ protected:
 
     static void save(frmEditLog& form) { QTest::mouseClick(form.cmdSave, Qt::LeftButton); }
 
-    wt::test::Row row(int logid) const
+    wt::test::Row row(std::int64_t logid) const
     {
         const auto r = ReadRows(folder.databasePath(), "SELECT * FROM tblLog WHERE logid = " + std::to_string(logid));
         return r.empty() ? wt::test::Row{} : r[0];
@@ -91,13 +91,17 @@ protected:
 
 TEST_F(EditLog, ShowsTheChosenEntry)
 {
-    // Neighbours whose numbers begin or end like the chosen one must not be picked.
+    // Neighbours whose numbers begin or end like the chosen one must not be picked; numbers
+    // past 16 bits are entries like any other.
     folder.exec("INSERT INTO tblLog (logid, departure) VALUES (1, 'one'), (17, 'seventeen'), (170, 'one-seventy'),"
-                " (3276, 'short'), (32767, 'last'), (327, 'prefix')");
-    for (const auto& [id, departure] : std::vector<std::pair<int, const char*>>{{17, "seventeen"}, {32767, "last"}, {7, "EHAM"}}) {
+                " (3276, 'short'), (32767, 'last'), (327, 'prefix'), (32768, 'past 16 bits'),"
+                " (1099511627776, 'two to the fortieth'), (-32768, 'wraps to this')");
+    for (const auto& [id, departure] : std::vector<std::pair<std::int64_t, const char*>>{
+             {17, "seventeen"}, {32767, "last"}, {7, "EHAM"}, {32768, "past 16 bits"},
+             {std::int64_t{1} << 40, "two to the fortieth"}}) {
         SCOPED_TRACE(id);
         frmEditLog form(refill());
-        run(form, static_cast<std::int16_t>(id), [&] {
+        run(form, id, [&] {
             EXPECT_EQ(form.txtFrom->text(), departure);
             ASSERT_TRUE(Module1::rsEdit && Module1::rsEdit->isOpen());
             EXPECT_EQ(Module1::rsEdit->Fields("logid").toText(), std::to_string(id));
@@ -113,7 +117,7 @@ TEST_F(EditLog, ShowsTheChosenEntry)
         EXPECT_EQ(form.txtCargo->text(), "800");
         EXPECT_TRUE(form.txtFlightRule->currentText().isEmpty());
     });
-    EXPECT_EQ(refills, 4);
+    EXPECT_EQ(refills, 6);
 }
 
 TEST_F(EditLog, OnlySaveWritesAndClosingDropsWhatCameAfterIt)

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "entry/frmEditLog.h"
 #include "overview/frmOverviewLog.h"
 #include "platform/Controls.h"
@@ -68,10 +70,21 @@ struct Overview {
             form->Unload();
     }
     ListView* list() const { return form->lstOverview; }
-    // An entry numbered above what intLogId holds, shown in the list.
-    void addBigEntry()
+    // An entry numbered past 16 bits, shown in the list.
+    void addBigEntry(std::int64_t logid = 40000)
     {
-        folder.exec("INSERT INTO tblLog (logid, date, departure) VALUES (40000, '2006-01-01', 'BIG')");
+        folder.exec("INSERT INTO tblLog (logid, date, departure) VALUES (" + std::to_string(logid)
+                    + ", '2006-01-01', 'BIG')");
+        refill();
+    }
+    // A row whose text names no entry, as an edited cell or a foreign file could leave it.
+    void addRowWithText(const char* text)
+    {
+        list()->addItem(text);
+        Select(list(), QString::fromUtf8(text));
+    }
+    void refill()
+    {
         Module1::rsLog->Close();
         Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
         list()->clear();
@@ -140,15 +153,13 @@ TEST(EditCommand, RefusesWithoutOpeningAnything)
         const char* what;
         std::function<void(Overview&)> arrange;
         QString message; // empty: no question at all
+        QStringList extraRows = {}; // rows of the list that are not in the file
     };
     const Case cases[] = {
         {"no row selected", [](Overview&) {}, QString()},
-        {"a number above 32767",
-         [](Overview& o) {
-             o.addBigEntry();
-             Select(o.list(), "40000");
-         },
-         frmOverviewLog::kCannotEditMessage.arg("40000")},
+        {"a row text that is not an entry number",
+         [](Overview& o) { o.addRowWithText("3 or 1=1"); },
+         frmOverviewLog::kCannotEditMessage.arg("3 or 1=1"), {"3 or 1=1"}},
         {"the entry was removed by another program",
          [](Overview& o) {
              Select(o.list(), "3");
@@ -181,8 +192,68 @@ TEST(EditCommand, RefusesWithoutOpeningAnything)
         QStringList ids;
         for (const auto& row : before)
             ids << QString::fromStdString(*row.at("logid"));
-        EXPECT_EQ(Column(o.list(), 0), ids) << c.what << ": the list shows what the file holds";
+        EXPECT_EQ(Column(o.list(), 0), ids + c.extraRows) << c.what << ": the list shows what the file holds";
         EXPECT_TRUE(o.seams.errors.empty()) << c.what;
+    }
+}
+
+TEST(EditCommand, OpensAndSavesEntriesOfAnyNumber)
+{
+    // Numbers are never reused: past 32767 every entry of a long-kept logbook must stay
+    // editable, up to the largest key the table can hold.
+    for (const std::int64_t id : {std::int64_t{32768}, std::int64_t{40000}, std::int64_t{1} << 40,
+                                  std::numeric_limits<std::int64_t>::max()}) {
+        SCOPED_TRACE(id);
+        Overview o;
+        o.addBigEntry(id);
+        const QString nr = QString::number(id);
+        Select(o.list(), nr);
+        bool opened = false;
+        WhenShown([&] {
+            auto* edit = qobject_cast<frmEditLog*>(OpenWindow("frmEditLog"));
+            ASSERT_TRUE(edit);
+            opened = true;
+            EXPECT_EQ(edit->txtFrom->text(), "BIG");
+            edit->txtFrom->setText("EDIT");
+            o.seams.answers = {platform::vbYes};
+            edit->cmdSave->click();
+        });
+        o.form->cmdEdit->click();
+        ASSERT_TRUE(opened);
+        const auto rows = ReadRows(o.folder.databasePath(), "SELECT * FROM tblLog WHERE logid = " + nr.toStdString());
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].at("departure"), std::optional<std::string>("EDIT"));
+        EXPECT_EQ(Ids(o.folder).size(), 5u);
+        EXPECT_TRUE(Column(o.list(), 0).contains(nr));
+        ASSERT_EQ(o.seams.questions.size(), 1u);
+        EXPECT_EQ(o.seams.questions[0].prompt, "Your changes are saved\r\nExit?");
+        EXPECT_TRUE(o.seams.errors.empty());
+    }
+}
+
+TEST(DeleteCommand, ARowTextThatIsNotAnEntryNumberIsRefusedAndNothingIsDeleted)
+{
+    // Read as a number first: "3 or 1=1" appended to the statement would select every
+    // entry, and the delete would take the first of them.
+    for (const char* text : {"3 or 1=1", "3 or logid > 0", "2;", " 2", "2 ", "", "two", "2.0", "+2",
+                             "99999999999999999999"}) {
+        SCOPED_TRACE(text);
+        Overview o;
+        o.addRowWithText(text);
+        o.form->cmdDelete->click();
+        ASSERT_EQ(o.seams.questions.size(), 1u) << "refused before asking to delete";
+        EXPECT_EQ(o.seams.questions[0].prompt, frmOverviewLog::kCannotDeleteMessage.arg(QString::fromUtf8(text)));
+        EXPECT_EQ(o.seams.questions[0].buttons, platform::vbOKOnly + platform::vbExclamation);
+        EXPECT_EQ(o.seams.questions[0].title, "Wingtrail");
+        EXPECT_EQ(Ids(o.folder), (std::vector<std::string>{"1", "2", "3", "4"}));
+        EXPECT_EQ(o.list()->count(), 5);
+        EXPECT_TRUE(o.form->cmdDelete->isEnabled());
+        EXPECT_TRUE(o.seams.errors.empty());
+        // The window goes on working: a real entry still deletes.
+        Select(o.list(), "3");
+        o.form->cmdDelete->click();
+        EXPECT_EQ(Ids(o.folder), (std::vector<std::string>{"1", "2", "4"}));
+        EXPECT_TRUE(o.seams.errors.empty());
     }
 }
 
@@ -245,7 +316,10 @@ TEST(DeleteCommand, WorksForAnyNumberAndRefusesWhatIsGone)
 {
     Overview o;
     o.addBigEntry();
+    o.addBigEntry(std::numeric_limits<std::int64_t>::max());
     Select(o.list(), "40000");
+    o.form->cmdDelete->click();
+    Select(o.list(), "9223372036854775807");
     o.form->cmdDelete->click();
     EXPECT_EQ(Ids(o.folder), (std::vector<std::string>{"1", "2", "3", "4"}));
 

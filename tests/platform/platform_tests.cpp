@@ -235,7 +235,7 @@ TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
     // An emptied box stores Null, not an empty text.
     store::Recordset edit;
     auto rsEdit = std::make_shared<store::Recordset>();
-    rsEdit->Open(logbook::SelectById("1"), *Module1::conLog, store::adOpenStatic, store::adLockPessimistic);
+    rsEdit->Open(logbook::SelectById(1), *Module1::conLog, store::adOpenStatic, store::adLockPessimistic);
     QLineEdit box;
     platform::Bind(&box, rsEdit, "departure");
     box.clear();

@@ -124,7 +124,7 @@ void edit(Connection& con, std::int64_t id, long k)
 {
     say("editing " + std::to_string(id) + " " + std::to_string(k));
     Recordset rs;
-    rs.Open(logbook::SelectById(std::to_string(id)), con, store::adOpenStatic, store::adLockPessimistic);
+    rs.Open(logbook::SelectById(id), con, store::adOpenStatic, store::adLockPessimistic);
     setFields(rs, k);
     rs.Update();
     rs.Close();
@@ -135,7 +135,7 @@ void remove(Connection& con, std::int64_t id)
 {
     say("deleting " + std::to_string(id));
     Recordset rs;
-    rs.Open(logbook::SelectById(std::to_string(id)), con, store::adOpenDynamic, store::adLockPessimistic);
+    rs.Open(logbook::SelectById(id), con, store::adOpenDynamic, store::adLockPessimistic);
     rs.Delete(store::adAffectCurrent);
     rs.Close();
     say("deleted " + std::to_string(id));

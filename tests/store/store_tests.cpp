@@ -94,23 +94,46 @@ TEST(LogbookTexts, ConnectionStringJoinsTheFolderWithThisPlatformsSeparator)
 TEST(LogbookTexts, StatementTwoHasNoBlankAfterTheEqualsSign)
 {
     EXPECT_EQ(logbook::kSelectAll, "Select * from tblLog");
-    EXPECT_EQ(logbook::SelectById(std::int16_t{7}), "Select * from tblLog where logid =7");
-    EXPECT_EQ(logbook::SelectById(std::int16_t{-5}), "Select * from tblLog where logid =-5");
-    EXPECT_EQ(logbook::SelectById(std::int16_t{32767}), "Select * from tblLog where logid =32767");
-    EXPECT_EQ(logbook::SelectById("12"), "Select * from tblLog where logid =12");
+    EXPECT_EQ(logbook::SelectById(7), "Select * from tblLog where logid =7");
+    EXPECT_EQ(logbook::SelectById(-5), "Select * from tblLog where logid =-5");
+    EXPECT_EQ(logbook::SelectById(32767), "Select * from tblLog where logid =32767");
+    EXPECT_EQ(logbook::SelectById(12), "Select * from tblLog where logid =12");
 }
 
-TEST(LogbookTexts, SharedVariablesHaveTheirClassicTypes)
+TEST(LogbookTexts, SharedVariablesHoldEveryLogidTheTableCanHold)
 {
-    // intLogId is 16 bits, signed: its two ends are the numbers an edit can reach, and
-    // one past the top wraps instead of naming entry 32768.
-    static_assert(std::is_same_v<decltype(Module1::intLogId), std::int16_t>);
-    Module1::intLogId = std::numeric_limits<std::int16_t>::max();
-    EXPECT_EQ(logbook::SelectById(Module1::intLogId), "Select * from tblLog where logid =32767");
-    Module1::intLogId = static_cast<std::int16_t>(Module1::intLogId + 1);
-    EXPECT_EQ(logbook::SelectById(Module1::intLogId), "Select * from tblLog where logid =-32768");
+    // Numbers are never reused, so a logbook that once held 32767 entries goes on past
+    // 16 bits for good: intLogId must reach every key the table can give, both ends of
+    // the 64-bit range included, and name it in the statement digit for digit.
+    static_assert(std::is_same_v<decltype(Module1::intLogId), std::int64_t>);
+    struct Case { std::int64_t id; const char* digits; };
+    for (const Case& c : {Case{32767, "32767"}, Case{32768, "32768"}, Case{std::int64_t{1} << 40, "1099511627776"},
+                          Case{std::numeric_limits<std::int64_t>::max(), "9223372036854775807"},
+                          Case{std::numeric_limits<std::int64_t>::min(), "-9223372036854775808"}}) {
+        Module1::intLogId = c.id;
+        EXPECT_EQ(logbook::SelectById(Module1::intLogId), std::string("Select * from tblLog where logid =") + c.digits);
+    }
     Module1::intLogId = 0;
     static_assert(std::is_same_v<decltype(Module1::strImagePath), std::string>);
+}
+
+TEST(LogbookTexts, ARowTextNamesAnEntryOnlyWhenItIsAWholeNumber)
+{
+    // The overview's row text is the logid as the store writes it; Edit and Delete read it
+    // back. What names an entry is exactly a decimal whole number in the key's range.
+    struct Good { const char* text; std::int64_t id; };
+    for (const Good& c : {Good{"12", 12}, Good{"0", 0}, Good{"-5", -5}, Good{"32768", 32768},
+                          Good{"1099511627776", std::int64_t{1} << 40}, Good{"007", 7},
+                          Good{"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
+                          Good{"-9223372036854775808", std::numeric_limits<std::int64_t>::min()}}) {
+        EXPECT_EQ(logbook::ParseLogId(c.text), c.id) << c.text;
+    }
+    for (const char* bad : {"", " ", "3 or 1=1", "3 OR logid > 0", "3;", "3; delete from tblLog", " 12", "12 ",
+                            "12\n", "+12", "12a", "3.0", "1e3", "0x10", "-", "--1", "9223372036854775808",
+                            "-9223372036854775809", "99999999999999999999", "\xef\xbc\x91\xef\xbc\x92" /* fullwidth 12 */,
+                            "\xd9\xa1\xd9\xa2" /* Arabic-Indic 12 */}) {
+        EXPECT_EQ(logbook::ParseLogId(bad), std::nullopt) << bad;
+    }
 }
 
 TEST(ConnectionStringParsing, AcceptsTheProgramsStringAndRefusesOthers)
@@ -255,6 +278,56 @@ TEST_F(Logbook, RecordsetRefusesAnythingButOneQuery)
     EXPECT_EQ(countRows(path), 1);
 }
 
+TEST_F(Logbook, ARecordsetThatCanWriteReadsTheWholeTableOrOneEntryByItsNumber)
+{
+    // Delete removes the current record of whatever the source selected: a source that
+    // selects more than the one entry named would delete the first of them instead.
+    for (const char* from : {"EDDF", "EGLL", "LFPG"})
+        addEntry(from);
+    const auto before = readAll(path);
+    for (const char* src : {"Select * from tblLog where logid =3 or 1=1", "Select * from tblLog where logid =2 or logid =1",
+                            "Select * from tblLog where logid >0", "Select * from tblLog where logid =3 and 1=1",
+                            "Select * from tblLog where departure ='LFPG'", "Select * from tblLog where pax =3",
+                            "Select * from tblLog where logid =(select min(logid) from tblLog)",
+                            "Select * from tblLog where logid =3 union select * from tblLog",
+                            "Select * from tblLog where logid =99999999999999999999", "Select * from tblLog where logid =3.0",
+                            "Select * from tblLog where logid =0x3", "Select * from tblLog where logid ='3'",
+                            "Select * from tblLog order by logid", "Select * from tblLog limit 1",
+                            "Select logid, departure from tblLog", "Select * from tblLog t where t.logid =3",
+                            "Select * from tblLog where logid =3 -- a comment"}) {
+        for (auto [cursor, lock] : {std::pair{adOpenDynamic, adLockPessimistic}, std::pair{adOpenStatic, adLockPessimistic},
+                                    std::pair{adOpenStatic, adLockOptimistic}}) {
+            Recordset rs;
+            try {
+                rs.Open(src, con, cursor, lock);
+                rs.Delete(adAffectCurrent);
+                ADD_FAILURE() << "opened for writing and deleted through: " << src;
+            } catch (const RuntimeError& e) {
+                EXPECT_EQ(e.number(), err::BadSource) << src << ": " << e.what();
+                EXPECT_NE(std::string(e.what()).find(src), std::string::npos) << e.what();
+            }
+            EXPECT_FALSE(rs.isOpen()) << src;
+        }
+    }
+    EXPECT_EQ(readAll(path), before);
+
+    // Read-only, the same sources only read; and the program's own shapes still write.
+    Recordset reader;
+    reader.Open("Select * from tblLog where logid =3 or 1=1", con);
+    EXPECT_FALSE(reader.Eof());
+    reader.Close();
+    for (const char* src : {"Select * from tblLog where logid =2", "select * FROM tblLog WHERE LOGID = 2",
+                            "Select * from tblLog where logid =-2", "Select * from tblLog where logid =002"}) {
+        Recordset rs;
+        rs.Open(src, con, adOpenDynamic, adLockPessimistic);
+        EXPECT_TRUE(rs.Eof() || rs.Fields("logid") == Value(2)) << src;
+    }
+    Recordset del;
+    del.Open(logbook::SelectById(2), con, adOpenDynamic, adLockPessimistic);
+    del.Delete(adAffectCurrent);
+    EXPECT_EQ(countRows(path), 2);
+}
+
 TEST_F(Logbook, EndOfFileOnAnEmptyTable)
 {
     Recordset rs;
@@ -270,7 +343,7 @@ TEST_F(Logbook, AddNewAndUpdateAssignsANewLogidThatIsNeverReused)
     const auto second = addEntry("EGLL");
     EXPECT_GT(second, first);
     Recordset del;
-    del.Open(logbook::SelectById(std::to_string(second)), con, adOpenDynamic, adLockPessimistic);
+    del.Open(logbook::SelectById(second), con, adOpenDynamic, adLockPessimistic);
     del.Delete(adAffectCurrent);
     del.Close();
     EXPECT_GT(addEntry("KJFK"), second);
@@ -295,7 +368,7 @@ TEST_F(Logbook, DeleteRemovesTheRowAtOnce)
     addEntry("EDDF");
     const auto id = addEntry("EGLL");
     Recordset rs;
-    rs.Open(logbook::SelectById(std::to_string(id)), con, adOpenDynamic, adLockPessimistic);
+    rs.Open(logbook::SelectById(id), con, adOpenDynamic, adLockPessimistic);
     rs.Delete(adAffectCurrent);
     EXPECT_EQ(countRows(path), 1); // seen by another connection before Close
     EXPECT_THROW(rs.Fields("departure"), RuntimeError);
@@ -305,7 +378,7 @@ TEST_F(Logbook, DeleteRemovesTheRowAtOnce)
 TEST_F(Logbook, DeleteWithoutCurrentRecordFails)
 {
     Recordset rs;
-    rs.Open(logbook::SelectById("99"), con, adOpenDynamic, adLockPessimistic);
+    rs.Open(logbook::SelectById(99), con, adOpenDynamic, adLockPessimistic);
     EXPECT_TRUE(rs.Eof());
     EXPECT_THROW(rs.Delete(adAffectCurrent), RuntimeError);
 }
@@ -341,7 +414,7 @@ TEST_F(Logbook, ACommittedRowIsVisibleFromASecondConnectionAtOnce)
     Connection second;
     second.Open(logbook::ConnectionString(dir.folder()));
     Recordset other;
-    other.Open(logbook::SelectById(rs.Fields("logid").toText()), second);
+    other.Open(logbook::SelectById(rs.Fields("logid").toInteger()), second);
     EXPECT_EQ(other.Fields("departure"), Value("LFPG"));
 }
 
@@ -400,7 +473,7 @@ TEST_F(Logbook, EditingTheCurrentRowWritesOnlyOnUpdate)
 {
     const auto id = addEntry("EDDF");
     Recordset rs;
-    rs.Open(logbook::SelectById(std::to_string(id)), con, adOpenStatic, adLockPessimistic);
+    rs.Open(logbook::SelectById(id), con, adOpenStatic, adLockPessimistic);
     rs.Update(); // nothing changed: nothing to write, no error
     rs.setField("departure", Value("EGLL"));
     rs.CancelUpdate();
@@ -409,7 +482,7 @@ TEST_F(Logbook, EditingTheCurrentRowWritesOnlyOnUpdate)
     rs.Update();
     rs.Close();
     Recordset check;
-    check.Open(logbook::SelectById(std::to_string(id)), con);
+    check.Open(logbook::SelectById(id), con);
     EXPECT_EQ(check.Fields("departure"), Value("LFPG"));
 }
 
@@ -417,7 +490,7 @@ TEST_F(Logbook, UpdatingAnEntryRemovedByAnotherProgramFails)
 {
     const auto id = addEntry("EDDF");
     Recordset rs;
-    rs.Open(logbook::SelectById(std::to_string(id)), con, adOpenStatic, adLockPessimistic);
+    rs.Open(logbook::SelectById(id), con, adOpenStatic, adLockPessimistic);
     // Another copy of the program removes it meanwhile; our open recordset must not block that.
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
@@ -785,7 +858,7 @@ TEST_F(Logbook, AReaderGoesOnRightAfterWritesOnItsConnection)
                 // The entry numbered one below the current one goes (in key order the row
                 // just read, in the other order the next), and one is added at the end.
                 Recordset gone;
-                gone.Open(logbook::SelectById(std::to_string(rs.Fields("logid").toInteger() - 1)), con, adOpenDynamic,
+                gone.Open(logbook::SelectById(rs.Fields("logid").toInteger() - 1), con, adOpenDynamic,
                           adLockPessimistic);
                 if (!gone.Eof())
                     gone.Delete();
