@@ -231,11 +231,13 @@ void Connection::Open(std::string_view connectionString)
     // is written, and its deletion, which is the commit, is synced in the folder too.
     // Reading the schema is the engine's first look at the file: it rolls back what a
     // crash left half done, and proves now, not at the first query, that this is a
-    // database we can read. The empty write transaction proves that we may write: no
-    // other program holds the file.
+    // database we can read. It runs in a write transaction, which proves that we may
+    // write (no other program holds the file) and keeps every other writer out while we
+    // look at the file ourselves: in the middle of another copy's commit a sound file can
+    // be shorter than its new header says.
     char* errmsg = nullptr;
-    rc = sqlite3_exec(db, "PRAGMA synchronous=EXTRA; SELECT count(*) FROM sqlite_master; BEGIN IMMEDIATE; COMMIT;",
-                      nullptr, nullptr, &errmsg);
+    rc = sqlite3_exec(db, "PRAGMA synchronous=EXTRA; BEGIN IMMEDIATE; SELECT count(*) FROM sqlite_master;", nullptr,
+                      nullptr, &errmsg);
     if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1)
         rc = SQLITE_READONLY;
     if (rc != SQLITE_OK) {
@@ -258,9 +260,10 @@ void Connection::Open(std::string_view connectionString)
     try {
         checkLooksComplete(path);
     } catch (...) {
-        sqlite3_close(db);
+        sqlite3_close(db); // rolls the empty transaction back
         throw;
     }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     db_ = db;
     dataSource_ = path;
 }
