@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QApplication>
@@ -13,6 +15,7 @@
 #include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/Binding.h"
 #include "platform/Controls.h"
@@ -62,6 +65,47 @@ TEST(Pictures, FormatComesFromTheContentNotTheName)
         FAIL();
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.number(), 481);
+    }
+}
+
+TEST(Pictures, OnlyARegularFileIsOpenedAndAHugePictureIsRefusedByItsSize)
+{
+    QTemporaryDir dir;
+    const QString sample = QString::fromLocal8Bit(qgetenv("WT_SOURCE_DIR")) + "/resources/sample.png";
+    // A named pipe blocks whoever opens it for reading until a writer comes: it must be
+    // refused before it is opened.
+    const QString pipe = dir.path() + "/pipe.img";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.img"));
+    for (const QString& path : {pipe, dir.path() + "/folder.img", QStringLiteral("/dev/null")}) {
+        SCOPED_TRACE(path.toStdString());
+        try {
+            platform::LoadPicture(path);
+            FAIL() << "loaded";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), store::err::PathFileAccess);
+            EXPECT_NE(e.description().find("'" + path.toStdString() + "'"), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find("not a regular file"), std::string::npos) << e.description();
+        }
+    }
+    // A link to a picture is followed.
+    ASSERT_TRUE(QFile::link(sample, dir.path() + "/link.img"));
+    EXPECT_FALSE(platform::LoadPicture(dir.path() + "/link.img").isNull());
+
+    // 20000 x 20000 pixels: a small file (one bit a pixel, compressed) that would take
+    // 1.6 GB once shown. It is refused by its size, read from the header.
+    QImage huge(20000, 20000, QImage::Format_Mono);
+    ASSERT_FALSE(huge.isNull());
+    huge.fill(0);
+    ASSERT_TRUE(huge.save(dir.path() + "/huge.img", "PNG"));
+    huge = QImage();
+    try {
+        platform::LoadPicture(dir.path() + "/huge.img");
+        FAIL() << "loaded";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), store::err::InvalidPicture);
+        EXPECT_NE(e.description().find("huge.img"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("20000 x 20000 pixels"), std::string::npos) << e.description();
     }
 }
 
