@@ -113,19 +113,21 @@ private:
             w->setPlainText(text);
         else if (auto* w = qobject_cast<QComboBox*>(control_))
             w->setEditText(text);
-        // A check box and a date picker cannot show Null: they show unticked and today,
-        // and put that into the record, so that what the user sees is what a Save stores.
-        bool showsOtherThanNull = false;
+        // A check box and a date picker cannot show Null (nor a date picker a text that is
+        // not a date): they show unticked and today. A stored record keeps what it holds
+        // until the user changes the control; a new one takes what they show, so that a
+        // Save stores what the user saw.
+        bool showsOtherThanStored = false;
         if (auto* w = qobject_cast<QCheckBox*>(control_)) {
             w->setChecked(v.isTrue());
-            showsOtherThanNull = v.isNull();
+            showsOtherThanStored = v.isNull();
         } else if (auto* w = qobject_cast<QDateEdit*>(control_)) {
             QDate d = QDate::fromString(text, Qt::ISODate);
-            showsOtherThanNull = !d.isValid();
-            w->setDate(showsOtherThanNull ? QDate::currentDate() : d);
+            showsOtherThanStored = !d.isValid();
+            w->setDate(showsOtherThanStored ? QDate::currentDate() : d);
         }
         updating_ = false;
-        if (showsOtherThanNull && haveRecord)
+        if (showsOtherThanStored && haveRecord && rs_->editMode() == store::EditMode::AddNew)
             pushToRecord();
     }
 

@@ -5,9 +5,12 @@
 // CancelUpdate. The binding ends when the recordset closes.
 //
 // Bound values: a text box's or combo box's text (an empty box is Null), a check box's
-// state (ticked is true), a date picker's date (ISO text, YYYY-MM-DD). A check box or a
-// date picker whose field is Null shows unticked or today's date and puts that into the
-// record, so that what the user sees is what a Save stores.
+// state (ticked is true), a date picker's date (ISO text, YYYY-MM-DD). Only what the user
+// changes goes into the record: a control left alone writes nothing back, so a value it
+// cannot show (a Null yes/no field, a date that is Null or not a YYYY-MM-DD date) stays as
+// stored. Such a check box shows unticked and such a date picker today's date. On a new
+// record, which holds nothing yet, they put what they show into the record, so that a Save
+// stores what the user saw.
 #include <QWidget>
 #include <memory>
 #include <string>

@@ -261,3 +261,45 @@ TEST_F(EditLog, ALongerCallsignThanTheBoxTakesIsShownWholeAndKeptUnlessEdited)
     EXPECT_EQ(row(7).at("callsign"), S("SPEEDBIRDZ"));
     EXPECT_EQ(row(7).at("pax"), S("1501"));
 }
+
+TEST_F(EditLog, ValuesTheWindowCannotShowStayStoredUnlessTheUserChangesThem)
+{
+    // Written by another program into a table without our rules.
+    folder.useTableWithoutRules();
+    folder.exec("INSERT INTO tblLog (logid, date, departure, nextday) VALUES (1, NULL, 'A', NULL),"
+                " (2, 20240517, 'B', NULL), (3, 45000.5, 'C', 'yes'), (4, 'not a date', 'D', NULL)");
+    const std::string asStored = "SELECT logid, typeof(date) AS t, date, typeof(nextday) AS n, nextday, departure"
+                                 " FROM tblLog ORDER BY logid";
+    const auto before = ReadRows(folder.databasePath(), asStored);
+    Module1::rsLog->Close();
+    Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
+    for (int logid = 1; logid <= 4; ++logid) {
+        SCOPED_TRACE(logid);
+        frmEditLog form(refill());
+        seams.answers = {vbYes};
+        EXPECT_TRUE(run(form, static_cast<std::int16_t>(logid), [&] {
+            EXPECT_EQ(form.txtDate->date(), QDate::currentDate()) << "what it shows for a date it cannot show";
+            EXPECT_FALSE(form.chkNextDay->isChecked());
+            form.txtFrom->selectAll();
+            Type(form.txtFrom, "EDDF"); // another field changes; date and flag are left alone
+            save(form);
+        }));
+    }
+    auto after = ReadRows(folder.databasePath(), asStored);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].at("departure"), S("EDDF"));
+        after[i]["departure"] = before[i].at("departure");
+        EXPECT_EQ(after[i], before[i]);
+    }
+    // Changed by the user, they are written.
+    frmEditLog form(refill());
+    seams.answers = {vbYes};
+    run(form, 4, [&] {
+        form.txtDate->setDate(QDate(9999, 12, 31));
+        QTest::mouseClick(form.chkNextDay, Qt::LeftButton, {}, QPoint(6, form.chkNextDay->height() / 2));
+        save(form);
+    });
+    EXPECT_EQ(row(4).at("date"), S("9999-12-31"));
+    EXPECT_EQ(row(4).at("nextday"), S("1"));
+}

@@ -272,6 +272,70 @@ TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
     EXPECT_FALSE(ReadRows(folder.databasePath())[0].at("departure").has_value());
 }
 
+// What another program wrote and the controls cannot show (a check box has no Null, a
+// date picker no "not a date") stays in the file unless the user changes that control.
+TEST_F(Bound, AnUntouchedControlWritesNothingBackAndOnlyAChangeIsWritten)
+{
+    folder.useTableWithoutRules();
+    folder.exec("INSERT INTO tblLog (logid, date, departure, nextday) VALUES"
+                " (1, NULL, 'A', NULL), (2, 20240517, 'B', NULL), (3, 45000.5, 'C', 'yes'),"
+                " (4, 'not a date', 'D', 1), (5, '2024-02-30', 'E', 0), (6, '2024-05-17', 'F', NULL)");
+    const std::string asStored =
+        "SELECT logid, typeof(date) AS t, date, typeof(nextday) AS n, nextday, departure FROM tblLog ORDER BY logid";
+    const auto before = ReadRows(folder.databasePath(), asStored);
+    auto edit = [&](int logid, const std::function<void(platform::DatePicker&, QCheckBox&)>& change) {
+        auto rsEdit = std::make_shared<store::Recordset>();
+        rsEdit->Open(logbook::SelectById(std::to_string(logid)), *Module1::conLog, store::adOpenStatic,
+                     store::adLockPessimistic);
+        platform::DatePicker date;
+        QCheckBox next;
+        platform::TextBox from;
+        platform::Bind(&date, rsEdit, "date");
+        platform::Bind(&next, rsEdit, "nextday");
+        platform::Bind(&from, rsEdit, "departure");
+        change(date, next);
+        rsEdit->Update();
+        rsEdit->Close();
+    };
+    for (int logid = 1; logid <= 6; ++logid)
+        edit(logid, [](platform::DatePicker&, QCheckBox&) {});
+    EXPECT_EQ(ReadRows(folder.databasePath(), asStored), before);
+
+    // The user's change is written, also a change back to what the control first showed.
+    edit(1, [](platform::DatePicker& date, QCheckBox& next) {
+        date.setDate(QDate(1601, 1, 1));
+        next.setChecked(true);
+    });
+    edit(4, [](platform::DatePicker& date, QCheckBox& next) {
+        const QDate shown = date.date();
+        date.setDate(shown.addDays(1));
+        date.setDate(shown);
+        next.setChecked(false);
+    });
+    auto after = ReadRows(folder.databasePath(), asStored);
+    EXPECT_EQ(after[0].at("date"), "1601-01-01");
+    EXPECT_EQ(after[0].at("nextday"), "1");
+    EXPECT_EQ(after[3].at("date"), QDate::currentDate().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(after[3].at("nextday"), "0");
+    for (int i : {1, 2, 4, 5})
+        EXPECT_EQ(after[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i)]);
+
+    // A new record is another matter: what its untouched date picker and check box show is
+    // what Save stores, since nothing else was ever there.
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    platform::DatePicker date;
+    QCheckBox next;
+    platform::Bind(&date, rs, "date");
+    platform::Bind(&next, rs, "nextday");
+    rs->AddNew();
+    rs->Update();
+    rs->Close();
+    after = ReadRows(folder.databasePath(), asStored);
+    ASSERT_EQ(after.size(), 7u);
+    EXPECT_EQ(after[6].at("date"), QDate::currentDate().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(after[6].at("nextday"), "0");
+}
+
 TEST_F(Bound, BindingToAClosedRecordsetOrAnUnknownFieldFails)
 {
     QLineEdit box;

@@ -27,6 +27,10 @@ public:
     std::string databasePath() const;
     // Runs SQL on the file through its own connection (for fixtures).
     void exec(const std::string& sql) const;
+    // Replaces tblLog by one as another program may have made it: the same columns and
+    // types without any of our rules (no CHECK constraints, no AUTOINCREMENT), so that it
+    // holds whatever that program wrote.
+    void useTableWithoutRules() const;
 
 private:
     QTemporaryDir dir_;
