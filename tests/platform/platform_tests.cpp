@@ -4,9 +4,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QApplication>
@@ -203,6 +207,136 @@ TEST(KeyPressHook, PasteIsNotFilteredAndMultiLineLimitHolds)
     box.paste();
     EXPECT_EQ(box.toPlainText(), "1234501234");
     EXPECT_EQ(calls, 13); // the hook sees typed characters only
+}
+
+namespace {
+
+// A box with a filter as the entry form's are: 'x' is refused with a beep, a comma becomes
+// a period, everything else goes in; it takes five characters.
+struct FilteredBox {
+    platform::TextBox box;
+    std::vector<int> seen;
+    FilteredBox()
+    {
+        box.setMaxLengthLimit(5);
+        box.KeyPress = [this](int& code) {
+            seen.push_back(code);
+            if (code == 'x') {
+                code = 0;
+                platform::Beep();
+            } else if (code == ',') {
+                code = '.';
+            }
+        };
+    }
+};
+
+// Each way text reaches a box without being typed, as a user or the desktop delivers it.
+struct Arrival {
+    const char* how;
+    std::function<void(platform::TextBox&, const QString&)> deliver;
+};
+
+std::vector<Arrival> Arrivals()
+{
+    std::vector<Arrival> out;
+    for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Paste)) {
+        out.push_back({"paste key", [keys](platform::TextBox& box, const QString& text) {
+                           QGuiApplication::clipboard()->setText(text);
+                           if (QGuiApplication::clipboard()->supportsSelection())
+                               QGuiApplication::clipboard()->setText(text, QClipboard::Selection);
+                           const QKeyCombination k = keys[0];
+                           QTest::keyClick(&box, k.key(), k.keyboardModifiers());
+                       }});
+    }
+    out.push_back({"context menu Paste", [](platform::TextBox& box, const QString& text) {
+                       QGuiApplication::clipboard()->setText(text);
+                       QContextMenuEvent menuAt(QContextMenuEvent::Mouse, QPoint(2, 2), box.mapToGlobal(QPoint(2, 2)));
+                       QApplication::sendEvent(&box, &menuAt);
+                       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                       ASSERT_TRUE(menu);
+                       QAction* paste = nullptr;
+                       for (QAction* a : menu->actions())
+                           if (a->text().contains(QStringLiteral("Paste")))
+                               paste = a;
+                       ASSERT_TRUE(paste);
+                       paste->trigger();
+                       menu->close();
+                   }});
+    out.push_back({"program's paste()", [](platform::TextBox& box, const QString& text) {
+                       QGuiApplication::clipboard()->setText(text);
+                       box.paste();
+                   }});
+    out.push_back({"drop", [](platform::TextBox& box, const QString& text) {
+                       QMimeData data;
+                       data.setText(text);
+                       const QPoint at(box.width() - 2, 2);
+                       // A drop goes to the widget that accepted the drag's entry.
+                       QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                       QApplication::sendEvent(&box, &enter);
+                       QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                       QApplication::sendEvent(&box, &drop);
+                   }});
+    out.push_back({"input method", [](platform::TextBox& box, const QString& text) {
+                       QInputMethodEvent commit;
+                       commit.setCommitString(text);
+                       QApplication::sendEvent(&box, &commit);
+                   }});
+    out.push_back({"one key event with several characters", [](platform::TextBox& box, const QString& text) {
+                       QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+                       QApplication::sendEvent(&box, &press);
+                   }});
+    if (QGuiApplication::clipboard()->supportsSelection())
+        out.push_back({"middle click", [](platform::TextBox& box, const QString& text) {
+                           QGuiApplication::clipboard()->setText(text, QClipboard::Selection);
+                           QTest::mouseClick(&box, Qt::MiddleButton, {}, QPoint(box.width() - 2, 2));
+                       }});
+    return out;
+}
+
+} // namespace
+
+TEST(KeyPressHook, TextThatIsNotTypedGoesThroughTheHookCharacterByCharacter)
+{
+    struct Case {
+        const char* before;
+        const char* arrives;
+        const char* shows;
+        int beeps;
+    };
+    const Case cases[] = {
+        {"", "1x,5", "1.5", 1},           // one beep for the insertion, not one per 'x'
+        {"", "x1xx2x", "12", 1},
+        {"", "12,345678", "12.34", 0},    // changed, then cut at the limit
+        {"9", "xxxx", "9", 1},            // all refused: the box is unchanged
+        {"", "7\b8", "78", 1},           // Backspace is a key, not a character to insert
+        {"", "\U0001F6EC4", "\U0001F6EC4", 0}, // the hook passes it, the box shows it
+    };
+    for (const Arrival& a : Arrivals()) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(a.how) + ": '" + c.arrives + "'");
+            Seams seams;
+            FilteredBox f;
+            f.box.show();
+            f.box.setText(QString::fromUtf8(c.before));
+            f.box.end(false);
+            f.seen.clear();
+            a.deliver(f.box, QString::fromUtf8(c.arrives));
+            EXPECT_EQ(f.box.text().toStdString(), c.shows);
+            EXPECT_EQ(seams.beeps, c.beeps);
+            EXPECT_FALSE(f.seen.empty()) << "the hook saw the text";
+        }
+    }
+    // Without a hook a box takes what arrives, as QLineEdit does.
+    for (const Arrival& a : Arrivals()) {
+        SCOPED_TRACE(a.how);
+        Seams seams;
+        platform::TextBox plain;
+        plain.show();
+        a.deliver(plain, QStringLiteral("1x,5"));
+        EXPECT_EQ(plain.text().toStdString(), "1x,5");
+        EXPECT_EQ(seams.beeps, 0);
+    }
 }
 
 class Bound : public ::testing::Test {
