@@ -16,11 +16,18 @@
 #include <string>
 
 #include "store/Recordset.h"
+#include "store/RuntimeError.h"
 
 namespace platform {
 
 // First the data source, then the data field, as the classic controls took them.
 void Bind(QWidget* control, const std::shared_ptr<store::Recordset>& dataSource,
           const std::string& dataField);
+
+// Tells the user that the logbook refused a value of the record shown in `window`: the box
+// by its label (the control bound to the refused field) and the value, why, and that
+// nothing was stored while everything entered is still there, to be corrected and stored
+// again with `retry` (the button's caption). The focus goes to that box.
+void ReportRefusedValue(QWidget* window, const store::ValueRefused& refused, const QString& retry);
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/Binding.h"
 #include "platform/Errors.h"
 #include "platform/MsgBox.h"
 #include "platform/Twips.h"
@@ -320,8 +321,18 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, 
 
 void OnClick(QAbstractButton* button, std::function<void()> handler)
 {
-    QObject::connect(button, &QAbstractButton::clicked, button,
-                     [h = std::move(handler)] { Guard(h); });
+    QObject::connect(button, &QAbstractButton::clicked, button, [button, h = std::move(handler)] {
+        Guard([&] {
+            try {
+                h();
+            } catch (const store::ValueRefused& refused) {
+                // A value the logbook will not take is the user's to correct, not a fault of
+                // the program: the handler ends where the store refused it, the window
+                // stays open with everything entered, and the user is told what to change.
+                ReportRefusedValue(button->window(), refused, button->text());
+            }
+        });
+    });
 }
 
 } // namespace platform

@@ -85,6 +85,8 @@ private:
     int column(std::string_view name) const;
     bool step();            // reads the next row into current_; false at the end
     void reloadCurrent();   // re-reads the current row by its key after a write
+    // Raises ValueRefused for a write a constraint of the table refused, naming the field.
+    [[noreturn]] void refuseForConstraint(int rc) const;
     void notify();
 
     Connection* conn_ = nullptr;

@@ -303,3 +303,35 @@ TEST_F(EditLog, ValuesTheWindowCannotShowStayStoredUnlessTheUserChangesThem)
     EXPECT_EQ(row(4).at("date"), S("9999-12-31"));
     EXPECT_EQ(row(4).at("nextday"), S("1"));
 }
+
+TEST_F(EditLog, AValueTheLogbookRefusesIsNamedAndSaveWorksOnceItIsCorrected)
+{
+    // Another program wrote a text into the passengers field.
+    folder.useTableWithoutRules();
+    folder.exec("INSERT INTO tblLog (logid, departure, pax) VALUES (5, 'EHAM', 'abc')");
+    frmEditLog form(refill());
+    seams.answers = {platform::vbOK, vbYes};
+    const bool closed = run(form, 5, [&] {
+        EXPECT_EQ(form.txtPax->text().toStdString(), "abc") << "shown as stored";
+        form.txtFrom->selectAll();
+        Type(form.txtFrom, "LFPG");
+        form.txtPax->end(false);
+        Type(form.txtPax, "\b"); // "ab"
+        save(form);
+        ASSERT_EQ(seams.questions.size(), 1u);
+        const QString told = seams.questions[0].prompt;
+        EXPECT_TRUE(told.startsWith("Passengers: the logbook cannot store 'ab'.")) << told.toStdString();
+        EXPECT_TRUE(told.contains("only a whole number")) << told.toStdString();
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(row(5).at("departure"), S("EHAM"));
+        EXPECT_EQ(form.txtFrom->text().toStdString(), "LFPG");
+        Type(form.txtPax, "\b\b42");
+        save(form); // Yes
+    });
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(seams.questions.size(), 2u);
+    EXPECT_EQ(seams.questions[1].prompt, "Your changes are saved\r\nExit?");
+    EXPECT_EQ(row(5).at("departure"), S("LFPG"));
+    EXPECT_EQ(row(5).at("pax"), S("42"));
+    EXPECT_TRUE(seams.errors.empty());
+}

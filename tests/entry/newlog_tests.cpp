@@ -243,6 +243,51 @@ TEST_F(NewLog, PastedTextPassesTheFiltersAndOtherTextIsStoredAsItStands)
     expectClosedAfterUnload();
 }
 
+// A logbook made by another program may hold rules of its own, such as a length for the
+// airline, which the new-entry window does not limit.
+TEST_F(NewLog, AValueTheLogbookRefusesIsNamedAndTheEntryStaysToBeCorrected)
+{
+    folder.useTableWithoutRules(", CHECK (length(airline) <= 100)");
+    folder.exec("INSERT INTO tblLog (departure) VALUES ('filed before')");
+    const QString airline(150, QLatin1Char('A'));
+    frmNewLog form;
+    seams.answers = {platform::vbOK, vbNo};
+    const bool closed = run(form, [&] {
+        Type(form.txtFrom, "EHAM");
+        Type(form.txtPax, "120");
+        form.txtAirline->setText(airline);
+        save(form);
+        // Refused: the user is told which box and why, and nothing else happens.
+        ASSERT_EQ(seams.questions.size(), 1u);
+        const QString told = seams.questions[0].prompt;
+        EXPECT_TRUE(told.startsWith("Airline: the logbook cannot store 'AAAA")) << told.toStdString();
+        EXPECT_TRUE(told.contains("length(airline) <= 100")) << told.toStdString();
+        EXPECT_TRUE(told.contains("Nothing was saved")) << told.toStdString();
+        EXPECT_TRUE(told.contains("press Save again")) << told.toStdString();
+        EXPECT_EQ(seams.questions[0].buttons, platform::vbExclamation);
+        EXPECT_EQ(seams.questions[0].title, "Wingtrail");
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(rows().size(), 1u);
+        EXPECT_EQ(form.txtFrom->text().toStdString(), "EHAM");
+        EXPECT_EQ(form.txtPax->text().toStdString(), "120");
+        EXPECT_EQ(form.txtAirline->text(), airline);
+        EXPECT_EQ(form.focusWidget(), form.txtAirline) << "the focus waits in the box to correct";
+        // Corrected, the same record is stored with everything typed into it.
+        form.txtAirline->setText(airline.left(100));
+        save(form); // No
+    });
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(seams.questions.size(), 2u);
+    EXPECT_EQ(seams.questions[1].prompt, "Log File save\r\nFile another log?");
+    const auto r = rows();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[1].at("departure"), S("EHAM"));
+    EXPECT_EQ(r[1].at("pax"), S("120"));
+    EXPECT_EQ(r[1].at("airline"), airline.left(100).toStdString());
+    EXPECT_TRUE(seams.errors.empty()) << "a refused value is not a program error";
+    expectClosedAfterUnload();
+}
+
 TEST_F(NewLog, KeepsItsMinimumSizeAndStretchesTheFrame)
 {
     const int frameHeight = platform::px(5415);

@@ -54,12 +54,13 @@ void ProgramFolder::exec(const std::string& sql) const
         throw std::runtime_error("fixture SQL failed: " + msg);
 }
 
-void ProgramFolder::useTableWithoutRules() const
+void ProgramFolder::useTableWithoutRules(const std::string& rulesOfItsOwn) const
 {
     exec("DROP TABLE tblLog;"
          "CREATE TABLE tblLog (logid INTEGER PRIMARY KEY, date DATE, departure TEXT, timeDeparture TEXT,"
          " destination TEXT, timeArrival TEXT, nextday BOOLEAN, flighttime TEXT, aircraft TEXT, airline TEXT,"
-         " callsign TEXT, flightrule TEXT, pax INTEGER, cargo INTEGER, remarks TEXT, route TEXT)");
+         " callsign TEXT, flightrule TEXT, pax INTEGER, cargo INTEGER, remarks TEXT, route TEXT"
+         + rulesOfItsOwn + ")");
 }
 
 std::vector<Row> ReadRows(const std::string& databasePath, const std::string& sql)

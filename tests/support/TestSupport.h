@@ -29,8 +29,9 @@ public:
     void exec(const std::string& sql) const;
     // Replaces tblLog by one as another program may have made it: the same columns and
     // types without any of our rules (no CHECK constraints, no AUTOINCREMENT), so that it
-    // holds whatever that program wrote.
-    void useTableWithoutRules() const;
+    // holds whatever that program wrote; or with rules of its own, given as table
+    // constraints (", CHECK (length(airline) <= 100)").
+    void useTableWithoutRules(const std::string& rulesOfItsOwn = {}) const;
 
 private:
     QTemporaryDir dir_;
