@@ -26,6 +26,12 @@ std::string quoted(const std::string& name)
     return out + "\"";
 }
 
+// Owns a statement for one write; finalized on every path.
+struct Statement {
+    sqlite3_stmt* stmt = nullptr;
+    ~Statement() { sqlite3_finalize(stmt); }
+};
+
 bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 // Where the engine's message names the column: "NOT NULL constraint failed: tblLog.pax",
@@ -44,12 +50,6 @@ std::size_t namedAt(const std::string& message, const std::string& column)
     }
     return std::string::npos;
 }
-
-// Owns a statement for one write; finalized on every path.
-struct Statement {
-    sqlite3_stmt* stmt = nullptr;
-    ~Statement() { sqlite3_finalize(stmt); }
-};
 
 } // namespace
 
