@@ -9,6 +9,14 @@ namespace {
 
 constexpr std::uint32_t kChunkBytes = 1u << 20;
 
+// An empty cell may be a view without storage (a null pointer), which memcpy must not be
+// handed even for no bytes.
+void copyBytes(char* to, std::string_view from)
+{
+    if (!from.empty())
+        std::memcpy(to, from.data(), from.size());
+}
+
 std::size_t putVarint(char* out, std::size_t n)
 {
     std::size_t i = 0;
@@ -75,7 +83,7 @@ void encode(char* out, const Cells& c)
     *out++ = static_cast<char>(c.count);
     for (int i = 0; i < c.count; ++i) {
         out += putVarint(out, c.cell[i].size());
-        std::memcpy(out, c.cell[i].data(), c.cell[i].size());
+        copyBytes(out, c.cell[i]);
         out += c.cell[i].size();
     }
 }
@@ -144,7 +152,7 @@ void RowStore::setCell(int handle, int k, std::string_view text)
             for (int i = count; i < k; ++i)
                 *p++ = 0;
             p += putVarint(p, text.size());
-            std::memcpy(p, text.data(), text.size());
+            copyBytes(p, text);
             last.data[offset] = static_cast<char>(k + 1);
             last.used += static_cast<std::uint32_t>(extra);
             return;

@@ -8,6 +8,8 @@
 
 #include "platform/Controls.h"
 #include "platform/Errors.h"
+#include "platform/MsgBox.h"
+#include "store/Text.h"
 
 namespace platform {
 
@@ -45,6 +47,8 @@ public:
         if (rs_)
             rs_->unsubscribe(token_);
     }
+    // Whether the control is still bound to that field (names compare without case).
+    bool boundTo(const std::string& field) const { return rs_ && store::EqualsNoCase(field, field_); }
 
 private:
     void connectControl()
@@ -113,19 +117,21 @@ private:
             w->setPlainText(text);
         else if (auto* w = qobject_cast<QComboBox*>(control_))
             w->setEditText(text);
-        // A check box and a date picker cannot show Null: they show unticked and today,
-        // and put that into the record, so that what the user sees is what a Save stores.
-        bool showsOtherThanNull = false;
+        // A check box and a date picker cannot show Null (nor a date picker a text that is
+        // not a date): they show unticked and today. A stored record keeps what it holds
+        // until the user changes the control; a new one takes what they show, so that a
+        // Save stores what the user saw.
+        bool showsOtherThanStored = false;
         if (auto* w = qobject_cast<QCheckBox*>(control_)) {
             w->setChecked(v.isTrue());
-            showsOtherThanNull = v.isNull();
+            showsOtherThanStored = v.isNull();
         } else if (auto* w = qobject_cast<QDateEdit*>(control_)) {
             QDate d = QDate::fromString(text, Qt::ISODate);
-            showsOtherThanNull = !d.isValid();
-            w->setDate(showsOtherThanNull ? QDate::currentDate() : d);
+            showsOtherThanStored = !d.isValid();
+            w->setDate(showsOtherThanStored ? QDate::currentDate() : d);
         }
         updating_ = false;
-        if (showsOtherThanNull && haveRecord)
+        if (showsOtherThanStored && haveRecord && rs_->editMode() == store::EditMode::AddNew)
             pushToRecord();
     }
 
@@ -136,7 +142,39 @@ private:
     bool updating_ = false;
 };
 
+// The refused value as the message quotes it: a long text is cut, the start is enough.
+QString quoted(const std::string& value)
+{
+    constexpr int kShown = 40;
+    const QString text = QString::fromStdString(value);
+    return "'" + (text.size() > kShown ? text.left(kShown) + QChar(0x2026) : text) + "'";
+}
+
 } // namespace
+
+void ReportRefusedValue(QWidget* window, const store::ValueRefused& refused, const QString& retry)
+{
+    QWidget* box = nullptr;
+    if (window && !refused.field().empty())
+        for (auto* child : window->findChildren<QObject*>())
+            if (auto* binding = dynamic_cast<DataBinding*>(child); binding && binding->boundTo(refused.field()))
+                box = qobject_cast<QWidget*>(binding->parent());
+    QString what;
+    if (box)
+        what = box->accessibleName().isEmpty() ? box->objectName() : box->accessibleName();
+    else
+        what = QString::fromStdString(refused.field());
+    const QString first = what.isEmpty()
+        ? QStringLiteral("The logbook cannot store this entry.")
+        : QStringLiteral("%1: the logbook cannot store %2.").arg(what, quoted(refused.value()));
+    MsgBox(first + QStringLiteral("\r\n") + QString::fromStdString(refused.description())
+               + QStringLiteral("\r\n\r\nNothing was saved, and everything you entered is still here. "
+                                "Correct it and press %1 again.")
+                     .arg(QString(retry).remove(QLatin1Char('&'))),
+           vbOKOnly + vbExclamation);
+    if (box)
+        box->setFocus(Qt::OtherFocusReason);
+}
 
 void Bind(QWidget* control, const std::shared_ptr<store::Recordset>& dataSource, const std::string& dataField)
 {

@@ -1,12 +1,17 @@
 #include "platform/Controls.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <algorithm>
 #include <climits>
 
+#include "platform/Binding.h"
 #include "platform/Errors.h"
+#include "platform/MsgBox.h"
 #include "platform/Twips.h"
 
 namespace platform {
@@ -89,8 +94,68 @@ void TextBox::fitLimitToText()
     setCursorPosition(caret);
 }
 
+QString TextBox::throughKeyPress(const QString& text) const
+{
+    if (!KeyPress)
+        return text;
+    SingleBeep once;
+    QString taken;
+    for (const char32_t original : text.toUcs4()) {
+        int code = static_cast<int>(original);
+        KeyPress(code);
+        if (code == 0)
+            continue; // the hook dropped it, and beeped if it wanted to
+        // Backspace and other control characters are keys; typed, they never land in the
+        // box as characters, so pasted they do not either.
+        const auto c = static_cast<char32_t>(code);
+        if (code < 0 || c > 0x10FFFF || !QChar::isPrint(c)) {
+            Beep();
+            continue;
+        }
+        taken += QString::fromUcs4(&c, 1);
+    }
+    return taken;
+}
+
+void TextBox::pasteFrom(int clipboardMode)
+{
+    if (isReadOnly())
+        return;
+    // Everything refused leaves the box as it was, as a refused typed character does.
+    const QString taken = throughKeyPress(QGuiApplication::clipboard()->text(static_cast<QClipboard::Mode>(clipboardMode)));
+    if (!taken.isEmpty())
+        insert(taken); // the length limit cuts it as it cuts a paste
+}
+
+void TextBox::paste()
+{
+    if (KeyPress)
+        pasteFrom(QClipboard::Clipboard);
+    else
+        QLineEdit::paste();
+}
+
 void TextBox::keyPressEvent(QKeyEvent* e)
 {
+    if (KeyPress && !isReadOnly()) {
+        if (e->matches(QKeySequence::Paste)) {
+            // Ctrl+Shift+Insert pastes the selection where that is the custom (X11).
+            const bool selection = e->key() == Qt::Key_Insert
+                && e->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
+            pasteFrom(selection ? QClipboard::Selection : QClipboard::Clipboard);
+            e->accept();
+            return;
+        }
+        // A key event that carries several characters (a compose sequence, a remote or
+        // automated keyboard) would otherwise be judged by its first character alone.
+        if (KeyAsciiOf(e) >= 0 && e->text().toUcs4().size() > 1) {
+            const QString taken = throughKeyPress(e->text());
+            if (!taken.isEmpty())
+                insert(taken);
+            e->accept();
+            return;
+        }
+    }
     bool drop = false;
     auto replacement = filtered(KeyPress, e, drop);
     if (drop) {
@@ -98,6 +163,63 @@ void TextBox::keyPressEvent(QKeyEvent* e)
         return;
     }
     QLineEdit::keyPressEvent(replacement ? replacement.get() : e);
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (KeyPress && e->button() == Qt::MiddleButton && !isReadOnly()
+        && QGuiApplication::clipboard()->supportsSelection()) {
+        deselect();
+        pasteFrom(QClipboard::Selection);
+        e->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(e);
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (!KeyPress)
+        return QLineEdit::contextMenuEvent(e);
+    QMenu* menu = createStandardContextMenu();
+    if (!menu)
+        return;
+    // The menu's Paste is wired to QLineEdit::paste, by name in this Qt and perhaps by
+    // pointer in another; either way it is rewired to ours.
+    for (QAction* action : menu->actions())
+        if (QObject::disconnect(action, &QAction::triggered, this, &QLineEdit::paste)
+            || QObject::disconnect(action, SIGNAL(triggered(bool)), this, SLOT(paste())))
+            connect(action, &QAction::triggered, this, [this] { paste(); });
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
+}
+
+void TextBox::dropEvent(QDropEvent* e)
+{
+    if (!KeyPress || isReadOnly() || !e->mimeData()->hasText())
+        return QLineEdit::dropEvent(e);
+    const QString taken = throughKeyPress(e->mimeData()->text());
+    if (taken.isEmpty()) {
+        e->ignore(); // nothing lands, and a text dragged from elsewhere stays where it was
+        return;
+    }
+    QMimeData passed;
+    passed.setText(taken);
+    QDropEvent passedOn(e->position(), e->possibleActions(), &passed, e->buttons(), e->modifiers(), e->type());
+    passedOn.setDropAction(e->dropAction());
+    QLineEdit::dropEvent(&passedOn);
+    e->setDropAction(passedOn.dropAction());
+    e->setAccepted(passedOn.isAccepted());
+}
+
+void TextBox::inputMethodEvent(QInputMethodEvent* e)
+{
+    if (!KeyPress || e->commitString().isEmpty())
+        return QLineEdit::inputMethodEvent(e);
+    QInputMethodEvent passedOn(e->preeditString(), e->attributes());
+    passedOn.setCommitString(throughKeyPress(e->commitString()), e->replacementStart(), e->replacementLength());
+    QLineEdit::inputMethodEvent(&passedOn);
+    e->setAccepted(passedOn.isAccepted());
 }
 
 MultiLineTextBox::MultiLineTextBox(QWidget* parent) : QPlainTextEdit(parent)
@@ -199,8 +321,18 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, 
 
 void OnClick(QAbstractButton* button, std::function<void()> handler)
 {
-    QObject::connect(button, &QAbstractButton::clicked, button,
-                     [h = std::move(handler)] { Guard(h); });
+    QObject::connect(button, &QAbstractButton::clicked, button, [button, h = std::move(handler)] {
+        Guard([&] {
+            try {
+                h();
+            } catch (const store::ValueRefused& refused) {
+                // A value the logbook will not take is the user's to correct, not a fault of
+                // the program: the handler ends where the store refused it, the window
+                // stays open with everything entered, and the user is told what to change.
+                ReportRefusedValue(button->window(), refused, button->text());
+            }
+        });
+    });
 }
 
 } // namespace platform

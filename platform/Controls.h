@@ -17,11 +17,19 @@ namespace platform {
 // Called for each typed character with its code; setting the code to 0 discards the
 // character, changing it makes the box receive the new one. Keys that produce no
 // character (arrows, Home, End, Delete) and Ctrl/Alt combinations never reach it.
+// A single-line TextBox also hands it every character that arrives without being typed
+// (see TextBox), so that its filter holds whatever way text comes in.
 using KeyPressHandler = std::function<void(int& keyAscii)>;
 
 // The character code a key event would type, or -1 for a key that types none.
 int KeyAsciiOf(const class QKeyEvent* e);
 
+// With a KeyPress hook, text that reaches the box other than as one typed character
+// (pasted by key, context menu or middle click, dropped, committed by an input method, or
+// a key event carrying several characters) goes through the hook one character at a time,
+// as if typed: what the hook drops is left out, what it changes goes in changed, and the
+// length limit holds. Characters the box cannot show (Backspace) are left out too. An
+// insertion that lost any character beeps once.
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
@@ -33,12 +41,21 @@ public:
     int maxLengthLimit() const { return limit_; }
     void showText(const QString& text);
     KeyPressHandler KeyPress;
+    // The clipboard's text, inserted as the user's paste is.
+    void paste();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
 
 private:
     void fitLimitToText();
+    void pasteFrom(int clipboardMode);
+    // The text as the hook lets it in, character by character.
+    QString throughKeyPress(const QString& text) const;
     int limit_ = 0;
 };
 

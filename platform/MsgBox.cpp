@@ -19,6 +19,8 @@ std::function<void()>& beepHandler()
     static std::function<void()> h;
     return h;
 }
+int beepsHeldBy = 0;   // SingleBeep guards alive
+bool beepHeld = false; // a beep was asked for while they were
 } // namespace
 
 int MsgBox(const QString& prompt, int buttons, const QString& title)
@@ -66,6 +68,10 @@ void setMsgBoxHandler(MsgBoxHandler handler) { msgBoxHandler() = std::move(handl
 
 void Beep()
 {
+    if (beepsHeldBy > 0) {
+        beepHeld = true;
+        return;
+    }
     if (beepHandler())
         beepHandler()();
     else
@@ -73,5 +79,15 @@ void Beep()
 }
 
 void setBeepHandler(std::function<void()> handler) { beepHandler() = std::move(handler); }
+
+SingleBeep::SingleBeep() { ++beepsHeldBy; }
+
+SingleBeep::~SingleBeep()
+{
+    if (--beepsHeldBy > 0 || !beepHeld)
+        return;
+    beepHeld = false;
+    Beep();
+}
 
 } // namespace platform

@@ -26,4 +26,15 @@ void setMsgBoxHandler(MsgBoxHandler handler); // empty restores the real box
 void Beep();
 void setBeepHandler(std::function<void()> handler); // empty restores the real beep
 
+// While one lives, beeps are held back; when the outermost one ends, a single beep sounds
+// if any was asked for. A text pasted into a filtered box beeps once, however many of its
+// characters the filter refused.
+class SingleBeep {
+public:
+    SingleBeep();
+    ~SingleBeep();
+    SingleBeep(const SingleBeep&) = delete;
+    SingleBeep& operator=(const SingleBeep&) = delete;
+};
+
 } // namespace platform

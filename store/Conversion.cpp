@@ -49,10 +49,11 @@ Value FitToColumn(const Value& v, const std::string& decl, const std::string& fi
     if (!isBool && !isInt)
         return v;
     auto mismatch = [&] {
-        return RuntimeError(err::DataTypeMismatch,
+        return ValueRefused(err::DataTypeMismatch,
                             "Data type mismatch: the field '" + field + "' takes "
                                 + (isBool ? "only Yes or No" : "only a whole number")
-                                + ", not '" + v.toText() + "'.");
+                                + ", not '" + v.toText() + "'.",
+                            field, v.toText());
     };
     std::int64_t n = 0;
     if (v.isInteger()) {

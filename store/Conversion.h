@@ -17,7 +17,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Value& v);
 // Fits a value to the declared type of its column (upper case, as the table declares it).
 // Whole-number columns take digits only (a pasted letter is refused here with the field's
 // name, not stored as text); yes/no columns take 0 or 1; every other column stores what it
-// is given. Throws RuntimeError (data type mismatch) for a value that does not fit.
+// is given. Throws ValueRefused (data type mismatch) for a value that does not fit.
 Value FitToColumn(const Value& v, const std::string& declType, const std::string& field);
 
 } // namespace store

@@ -63,6 +63,9 @@ public:
     bool fieldIsTrue(int index) const;
     // Changes a field of the current record; stored by Update, dropped by CancelUpdate.
     void setField(std::string_view name, Value value);
+    // AddNew while the current record is a new one not yet stored; InProgress once a field
+    // of a stored record has been changed; None otherwise.
+    EditMode editMode() const { return mode_; }
     std::vector<std::string> fieldNames() const { return columns_; }
 
     // Told after every change of the current record or of its values from our side
@@ -85,6 +88,8 @@ private:
     bool readsInKeyOrder();
     // The fields of a row that a write returned, by name, into a record of ours.
     void readStored(sqlite3_stmt* row, std::vector<Value>& into) const;
+    // Raises ValueRefused for a write a constraint of the table refused, naming the field.
+    [[noreturn]] void refuseForConstraint(int rc) const;
     void notify();
 
     Connection* conn_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+
 #include "store/Connection.h"
 #include "store/Conversion.h"
 #include "store/RuntimeError.h"
@@ -18,6 +20,25 @@ struct Statement {
     sqlite3_stmt* stmt = nullptr;
     ~Statement() { sqlite3_finalize(stmt); }
 };
+
+bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Where the engine's message names the column: "NOT NULL constraint failed: tblLog.pax",
+// "CHECK constraint failed: pax IS NULL OR ...", or a constraint named after its column,
+// "CHECK constraint failed: pax_is_a_number". npos when it does not.
+std::size_t namedAt(const std::string& message, const std::string& column)
+{
+    for (std::size_t at = 0; at + column.size() <= message.size(); ++at) {
+        if (!EqualsNoCase(std::string_view(message).substr(at, column.size()), column))
+            continue;
+        const bool startsWord = at == 0 || !isNameChar(message[at - 1]);
+        const std::size_t end = at + column.size();
+        const bool endsName = end == message.size() || !std::isalnum(static_cast<unsigned char>(message[end]));
+        if (startsWord && endsName)
+            return at;
+    }
+    return std::string::npos;
+}
 
 } // namespace
 
@@ -107,8 +128,11 @@ void Recordset::Update()
         readStored(w.stmt, stored);
         rc = sqlite3_step(w.stmt);
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
+        if ((rc & 0xff) == SQLITE_CONSTRAINT)
+            refuseForConstraint(rc);
         conn_->fail(rc, "Cannot store the entry");
+    }
     if (!found && mode_ == EditMode::InProgress)
         throw RuntimeError(err::RowNotFound,
                            "Row cannot be located for updating: the entry " + current_[keyColumn_].toText()
@@ -127,6 +151,34 @@ void Recordset::Update()
     mode_ = EditMode::None;
     pending_.assign(columns_.size(), std::nullopt);
     notify();
+}
+
+void Recordset::refuseForConstraint(int rc) const
+{
+    // A rule of the table refused the record: a value the user can correct. The field is
+    // the one the engine's message names first, written or left empty (NOT NULL).
+    const std::string message = sqlite3_errmsg(conn_->handle());
+    std::size_t first = std::string::npos;
+    int named = -1;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        const std::size_t at = namedAt(message, columns_[c]);
+        if (at < first) {
+            first = at;
+            named = static_cast<int>(c);
+        }
+    }
+    std::string field, value;
+    if (named >= 0) {
+        field = columns_[static_cast<std::size_t>(named)];
+        const auto& pending = pending_[static_cast<std::size_t>(named)];
+        value = pending ? pending->toText()
+                        : (mode_ == EditMode::AddNew ? std::string() : current_[static_cast<std::size_t>(named)].toText());
+    }
+    try {
+        conn_->fail(rc, "Cannot store the entry");
+    } catch (const RuntimeError& e) {
+        throw ValueRefused(e.number(), e.description(), field, value);
+    }
 }
 
 void Recordset::CancelUpdate()

@@ -17,6 +17,23 @@ private:
     long number_;
 };
 
+// A value the logbook will not store in its field: the column's type or a rule of the table
+// refuses it. Nothing was written and the pending record is as it was, so the user can
+// correct the value and store the record again.
+class ValueRefused : public RuntimeError {
+public:
+    ValueRefused(long number, const std::string& description, std::string field, std::string value)
+        : RuntimeError(number, description), field_(std::move(field)), value_(std::move(value)) {}
+    // The field as the table names it; empty when the engine did not say which.
+    const std::string& field() const { return field_; }
+    // The refused value as text, empty for Null.
+    const std::string& value() const { return value_; }
+
+private:
+    std::string field_;
+    std::string value_;
+};
+
 // Error numbers, kept to the ones a user of the classic data-access objects would recognise.
 namespace err {
 inline constexpr long OutOfMemory = 7;            // the machine gave no more memory

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
@@ -158,6 +159,14 @@ TEST(MainWindow, StartUpErrorsEndTheProgramBeforeTheWindowShows)
              file.write("this is text, not a picture");
          },
          "Invalid picture"},
+        // Opening it would wait for a writer for ever: no window, no error box.
+        {"picture that is a named pipe",
+         [](const ProgramFolder& f) {
+             const QByteArray path = QFile::encodeName(f.path() + "/images/Wingtrail.img");
+             QFile::remove(QFile::decodeName(path));
+             ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+         },
+         "Wingtrail.img' is not a regular file"},
     };
     for (const Case& c : cases) {
         ProgramFolder folder;

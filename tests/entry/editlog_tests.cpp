@@ -265,3 +265,77 @@ TEST_F(EditLog, ALongerCallsignThanTheBoxTakesIsShownWholeAndKeptUnlessEdited)
     EXPECT_EQ(row(7).at("callsign"), S("SPEEDBIRDZ"));
     EXPECT_EQ(row(7).at("pax"), S("1501"));
 }
+
+TEST_F(EditLog, ValuesTheWindowCannotShowStayStoredUnlessTheUserChangesThem)
+{
+    // Written by another program into a table without our rules.
+    folder.useTableWithoutRules();
+    folder.exec("INSERT INTO tblLog (logid, date, departure, nextday) VALUES (1, NULL, 'A', NULL),"
+                " (2, 20240517, 'B', NULL), (3, 45000.5, 'C', 'yes'), (4, 'not a date', 'D', NULL)");
+    const std::string asStored = "SELECT logid, typeof(date) AS t, date, typeof(nextday) AS n, nextday, departure"
+                                 " FROM tblLog ORDER BY logid";
+    const auto before = ReadRows(folder.databasePath(), asStored);
+    Module1::rsLog->Close();
+    Module1::rsLog->Open(logbook::kSelectAll, *Module1::conLog);
+    for (int logid = 1; logid <= 4; ++logid) {
+        SCOPED_TRACE(logid);
+        frmEditLog form(refill());
+        seams.answers = {vbYes};
+        EXPECT_TRUE(run(form, static_cast<std::int16_t>(logid), [&] {
+            EXPECT_EQ(form.txtDate->date(), QDate::currentDate()) << "what it shows for a date it cannot show";
+            EXPECT_FALSE(form.chkNextDay->isChecked());
+            form.txtFrom->selectAll();
+            Type(form.txtFrom, "EDDF"); // another field changes; date and flag are left alone
+            save(form);
+        }));
+    }
+    auto after = ReadRows(folder.databasePath(), asStored);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].at("departure"), S("EDDF"));
+        after[i]["departure"] = before[i].at("departure");
+        EXPECT_EQ(after[i], before[i]);
+    }
+    // Changed by the user, they are written.
+    frmEditLog form(refill());
+    seams.answers = {vbYes};
+    run(form, 4, [&] {
+        form.txtDate->setDate(QDate(9999, 12, 31));
+        QTest::mouseClick(form.chkNextDay, Qt::LeftButton, {}, QPoint(6, form.chkNextDay->height() / 2));
+        save(form);
+    });
+    EXPECT_EQ(row(4).at("date"), S("9999-12-31"));
+    EXPECT_EQ(row(4).at("nextday"), S("1"));
+}
+
+TEST_F(EditLog, AValueTheLogbookRefusesIsNamedAndSaveWorksOnceItIsCorrected)
+{
+    // Another program wrote a text into the passengers field.
+    folder.useTableWithoutRules();
+    folder.exec("INSERT INTO tblLog (logid, departure, pax) VALUES (5, 'EHAM', 'abc')");
+    frmEditLog form(refill());
+    seams.answers = {platform::vbOK, vbYes};
+    const bool closed = run(form, 5, [&] {
+        EXPECT_EQ(form.txtPax->text().toStdString(), "abc") << "shown as stored";
+        form.txtFrom->selectAll();
+        Type(form.txtFrom, "LFPG");
+        form.txtPax->end(false);
+        Type(form.txtPax, "\b"); // "ab"
+        save(form);
+        ASSERT_EQ(seams.questions.size(), 1u);
+        const QString told = seams.questions[0].prompt;
+        EXPECT_TRUE(told.startsWith("Passengers: the logbook cannot store 'ab'.")) << told.toStdString();
+        EXPECT_TRUE(told.contains("only a whole number")) << told.toStdString();
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(row(5).at("departure"), S("EHAM"));
+        EXPECT_EQ(form.txtFrom->text().toStdString(), "LFPG");
+        Type(form.txtPax, "\b\b42");
+        save(form); // Yes
+    });
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(seams.questions.size(), 2u);
+    EXPECT_EQ(seams.questions[1].prompt, "Your changes are saved\r\nExit?");
+    EXPECT_EQ(row(5).at("departure"), S("LFPG"));
+    EXPECT_EQ(row(5).at("pax"), S("42"));
+    EXPECT_TRUE(seams.errors.empty());
+}

@@ -204,56 +204,87 @@ TEST_F(NewLog, FlightRuleIsWhatWasPickedOrTyped)
     }
 }
 
-TEST_F(NewLog, TextThatWasNotTypedIsStoredAsEnteredOrRefusedWithoutLosingEarlierEntries)
+TEST_F(NewLog, PastedTextPassesTheFiltersAndOtherTextIsStoredAsItStands)
 {
-    // An entry filed first, which nothing below may disturb.
-    seams.answers = {vbYes};
+    seams.answers = {vbNo};
     frmNewLog form;
     const QString callsign(200, QLatin1Char('C'));
     const QString quotes = QStringLiteral("O'Hare \"Intl\"; DROP TABLE tblLog; --");
-    const QString emoji = QStringLiteral("Smooth \u2708\ufe0f ride \U0001F6EC");
-    const QString rtl = QStringLiteral("\u0645\u0637\u0627\u0631 \u062f\u0628\u064a");
+    auto paste = [&](QWidget* box, const QString& text) {
+        QApplication::clipboard()->setText(text);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    };
     run(form, [&] {
-        Type(form.txtFrom, "EHAM");
-        save(form); // Yes
-        // Pasted text goes past the key filters; the store judges it.
-        QApplication::clipboard()->setText(QStringLiteral("12a"));
-        form.txtPax->setFocus();
-        QTest::keyClick(form.txtPax, Qt::Key_V, Qt::ControlModifier);
-        EXPECT_EQ(form.txtPax->text(), "12a");
-        Type(form.txtFrom, "LFPG");
-        save(form); // refused
-        ASSERT_EQ(seams.errors.size(), 1u);
-        EXPECT_NE(seams.errors[0].description().find("'pax'"), std::string::npos) << seams.errors[0].description();
-        EXPECT_EQ(seams.questions.size(), 1u) << "a refused Save asks nothing";
-
-        form.txtPax->clear();
-        QApplication::clipboard()->setText(QStringLiteral("1 500"));
-        form.txtCargo->setFocus();
-        QTest::keyClick(form.txtCargo, Qt::Key_V, Qt::ControlModifier);
-        save(form); // refused
-        ASSERT_EQ(seams.errors.size(), 2u);
-        EXPECT_NE(seams.errors[1].description().find("'cargo'"), std::string::npos) << seams.errors[1].description();
-
-        // Any other text is stored as it stands.
-        form.txtCargo->clear();
-        form.txtCallsign->setText(callsign);
-        form.txtFrom->setText(quotes);
-        form.txtRemarks->setPlainText(emoji);
-        form.txtTo->setText(rtl);
-        seams.answers = {vbNo};
+        // What the filter refuses is left out, with one beep for each paste.
+        paste(form.txtPax, QStringLiteral("12a"));
+        paste(form.txtCargo, QStringLiteral("1 500 lbs"));
+        paste(form.txtFlightTime, QStringLiteral("1,5h"));
+        paste(form.txtDepTime, QStringLiteral("12.30"));
+        EXPECT_EQ(form.txtPax->text().toStdString(), "12");
+        EXPECT_EQ(form.txtCargo->text().toStdString(), "1500");
+        EXPECT_EQ(form.txtFlightTime->text().toStdString(), "1.5");
+        EXPECT_EQ(form.txtDepTime->text().toStdString(), "1230");
+        EXPECT_EQ(seams.beeps, 4);
+        // The boxes without a filter take any text.
+        paste(form.txtCallsign, callsign);
+        paste(form.txtFrom, quotes);
         save(form);
     });
     const auto r = rows();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].at("pax"), S("12"));
+    EXPECT_EQ(r[0].at("cargo"), S("1500"));
+    EXPECT_EQ(r[0].at("flighttime"), S("1.5"));
+    EXPECT_EQ(r[0].at("timeDeparture"), S("1230"));
+    EXPECT_EQ(r[0].at("callsign"), callsign.toStdString());
+    EXPECT_EQ(r[0].at("departure"), quotes.toStdString());
+    EXPECT_TRUE(seams.errors.empty());
+    expectClosedAfterUnload();
+}
+
+// A logbook made by another program may hold rules of its own, such as a length for the
+// airline, which the new-entry window does not limit.
+TEST_F(NewLog, AValueTheLogbookRefusesIsNamedAndTheEntryStaysToBeCorrected)
+{
+    folder.useTableWithoutRules(", CHECK (length(airline) <= 100)");
+    folder.exec("INSERT INTO tblLog (departure) VALUES ('filed before')");
+    const QString airline(150, QLatin1Char('A'));
+    frmNewLog form;
+    seams.answers = {platform::vbOK, vbNo};
+    const bool closed = run(form, [&] {
+        Type(form.txtFrom, "EHAM");
+        Type(form.txtPax, "120");
+        form.txtAirline->setText(airline);
+        save(form);
+        // Refused: the user is told which box and why, and nothing else happens.
+        ASSERT_EQ(seams.questions.size(), 1u);
+        const QString told = seams.questions[0].prompt;
+        EXPECT_TRUE(told.startsWith("Airline: the logbook cannot store 'AAAA")) << told.toStdString();
+        EXPECT_TRUE(told.contains("length(airline) <= 100")) << told.toStdString();
+        EXPECT_TRUE(told.contains("Nothing was saved")) << told.toStdString();
+        EXPECT_TRUE(told.contains("press Save again")) << told.toStdString();
+        EXPECT_EQ(seams.questions[0].buttons, platform::vbExclamation);
+        EXPECT_EQ(seams.questions[0].title, "Wingtrail");
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(rows().size(), 1u);
+        EXPECT_EQ(form.txtFrom->text().toStdString(), "EHAM");
+        EXPECT_EQ(form.txtPax->text().toStdString(), "120");
+        EXPECT_EQ(form.txtAirline->text(), airline);
+        EXPECT_EQ(form.focusWidget(), form.txtAirline) << "the focus waits in the box to correct";
+        // Corrected, the same record is stored with everything typed into it.
+        form.txtAirline->setText(airline.left(100));
+        save(form); // No
+    });
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(seams.questions.size(), 2u);
+    EXPECT_EQ(seams.questions[1].prompt, "Log File save\r\nFile another log?");
+    const auto r = rows();
     ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].at("departure"), S("EHAM"));
-    EXPECT_EQ(r[1].at("callsign"), callsign.toStdString());
-    EXPECT_EQ(r[1].at("departure"), quotes.toStdString());
-    EXPECT_EQ(r[1].at("remarks"), emoji.toStdString());
-    EXPECT_EQ(r[1].at("destination"), rtl.toStdString());
-    EXPECT_EQ(r[1].at("pax"), std::nullopt);
-    EXPECT_EQ(r[1].at("cargo"), std::nullopt);
-    EXPECT_EQ(seams.errors.size(), 2u);
+    EXPECT_EQ(r[1].at("departure"), S("EHAM"));
+    EXPECT_EQ(r[1].at("pax"), S("120"));
+    EXPECT_EQ(r[1].at("airline"), airline.left(100).toStdString());
+    EXPECT_TRUE(seams.errors.empty()) << "a refused value is not a program error";
     expectClosedAfterUnload();
 }
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "overview/ListView.h"
+#include "overview/RowStore.h"
 #include "platform/Twips.h"
 
 namespace {
@@ -256,6 +257,46 @@ TEST(ListViewRows, CellsReadBackAsSetInAnyOrderAndSortLikeAPlainStableSort)
                     ASSERT_EQ(list.text(r, c), plain[static_cast<std::size_t>(expected[static_cast<std::size_t>(r)])][static_cast<std::size_t>(c)])
                         << "key " << key << " order " << order << " row " << r << " column " << c;
         }
+}
+
+// Empty cells between filled ones, given as empty or as null views, on the newest row (the
+// fill's way), on an earlier row (rebuilt aside) and on rows that cross into a new chunk.
+TEST(ListViewRows, EmptyCellsBetweenFilledOnesReadBackAsSet)
+{
+    overview_detail::RowStore store;
+    using Cells = std::array<std::string, overview_detail::RowStore::kMaxCells>;
+    std::vector<Cells> plain;
+    const std::string wide(3000, 'w'); // some 350 rows to a chunk
+    auto fillRow = [&](int i) {
+        Cells c{};
+        c[0] = std::to_string(i);
+        const int row = store.append(c[0]);
+        // The pattern of a record with Null fields: empty, filled, empty, empty, filled ...
+        for (int k = 1; k < overview_detail::RowStore::kMaxCells; ++k) {
+            if ((k + i) % 3 == 0) {
+                store.setCell(row, k, k % 2 ? std::string_view() : std::string_view(""));
+            } else if ((k + i) % 3 == 1) {
+                c[static_cast<std::size_t>(k)] = k == 12 ? wide : "c" + std::to_string(k);
+                store.setCell(row, k, c[static_cast<std::size_t>(k)]);
+            }
+        }
+        plain.push_back(c);
+    };
+    for (int i = 0; i < 1000; ++i) {
+        fillRow(i);
+        if (i % 7 == 3) {
+            // An earlier row gets a cell past its last one and an emptied cell in between.
+            const int row = i / 2;
+            store.setCell(row, 13, "late");
+            store.setCell(row, 6, std::string_view());
+            plain[static_cast<std::size_t>(row)][13] = "late";
+            plain[static_cast<std::size_t>(row)][6].clear();
+        }
+    }
+    ASSERT_EQ(store.size(), 1000);
+    for (int r = 0; r < store.size(); ++r)
+        for (int k = 0; k < overview_detail::RowStore::kMaxCells; ++k)
+            ASSERT_EQ(store.cell(r, k), plain[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)]) << r << "," << k;
 }
 
 TEST(ListViewRows, OutOfRangeReadsAndWritesDoNothing)

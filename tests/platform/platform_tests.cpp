@@ -4,7 +4,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QApplication>
@@ -15,6 +21,7 @@
 #include <filesystem>
 #include <new>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/Binding.h"
 #include "platform/Controls.h"
@@ -64,6 +71,47 @@ TEST(Pictures, FormatComesFromTheContentNotTheName)
         FAIL();
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.number(), 481);
+    }
+}
+
+TEST(Pictures, OnlyARegularFileIsOpenedAndAHugePictureIsRefusedByItsSize)
+{
+    QTemporaryDir dir;
+    const QString sample = QString::fromLocal8Bit(qgetenv("WT_SOURCE_DIR")) + "/resources/sample.png";
+    // A named pipe blocks whoever opens it for reading until a writer comes: it must be
+    // refused before it is opened.
+    const QString pipe = dir.path() + "/pipe.img";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.img"));
+    for (const QString& path : {pipe, dir.path() + "/folder.img", QStringLiteral("/dev/null")}) {
+        SCOPED_TRACE(path.toStdString());
+        try {
+            platform::LoadPicture(path);
+            FAIL() << "loaded";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), store::err::PathFileAccess);
+            EXPECT_NE(e.description().find("'" + path.toStdString() + "'"), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find("not a regular file"), std::string::npos) << e.description();
+        }
+    }
+    // A link to a picture is followed.
+    ASSERT_TRUE(QFile::link(sample, dir.path() + "/link.img"));
+    EXPECT_FALSE(platform::LoadPicture(dir.path() + "/link.img").isNull());
+
+    // 20000 x 20000 pixels: a small file (one bit a pixel, compressed) that would take
+    // 1.6 GB once shown. It is refused by its size, read from the header.
+    QImage huge(20000, 20000, QImage::Format_Mono);
+    ASSERT_FALSE(huge.isNull());
+    huge.fill(0);
+    ASSERT_TRUE(huge.save(dir.path() + "/huge.img", "PNG"));
+    huge = QImage();
+    try {
+        platform::LoadPicture(dir.path() + "/huge.img");
+        FAIL() << "loaded";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), store::err::InvalidPicture);
+        EXPECT_NE(e.description().find("huge.img"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("20000 x 20000 pixels"), std::string::npos) << e.description();
     }
 }
 
@@ -176,6 +224,136 @@ TEST(KeyPressHook, PasteIsNotFilteredAndMultiLineLimitHolds)
     EXPECT_EQ(calls, 13); // the hook sees typed characters only
 }
 
+namespace {
+
+// A box with a filter as the entry form's are: 'x' is refused with a beep, a comma becomes
+// a period, everything else goes in; it takes five characters.
+struct FilteredBox {
+    platform::TextBox box;
+    std::vector<int> seen;
+    FilteredBox()
+    {
+        box.setMaxLengthLimit(5);
+        box.KeyPress = [this](int& code) {
+            seen.push_back(code);
+            if (code == 'x') {
+                code = 0;
+                platform::Beep();
+            } else if (code == ',') {
+                code = '.';
+            }
+        };
+    }
+};
+
+// Each way text reaches a box without being typed, as a user or the desktop delivers it.
+struct Arrival {
+    const char* how;
+    std::function<void(platform::TextBox&, const QString&)> deliver;
+};
+
+std::vector<Arrival> Arrivals()
+{
+    std::vector<Arrival> out;
+    for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Paste)) {
+        out.push_back({"paste key", [keys](platform::TextBox& box, const QString& text) {
+                           QGuiApplication::clipboard()->setText(text);
+                           if (QGuiApplication::clipboard()->supportsSelection())
+                               QGuiApplication::clipboard()->setText(text, QClipboard::Selection);
+                           const QKeyCombination k = keys[0];
+                           QTest::keyClick(&box, k.key(), k.keyboardModifiers());
+                       }});
+    }
+    out.push_back({"context menu Paste", [](platform::TextBox& box, const QString& text) {
+                       QGuiApplication::clipboard()->setText(text);
+                       QContextMenuEvent menuAt(QContextMenuEvent::Mouse, QPoint(2, 2), box.mapToGlobal(QPoint(2, 2)));
+                       QApplication::sendEvent(&box, &menuAt);
+                       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                       ASSERT_TRUE(menu);
+                       QAction* paste = nullptr;
+                       for (QAction* a : menu->actions())
+                           if (a->text().contains(QStringLiteral("Paste")))
+                               paste = a;
+                       ASSERT_TRUE(paste);
+                       paste->trigger();
+                       menu->close();
+                   }});
+    out.push_back({"program's paste()", [](platform::TextBox& box, const QString& text) {
+                       QGuiApplication::clipboard()->setText(text);
+                       box.paste();
+                   }});
+    out.push_back({"drop", [](platform::TextBox& box, const QString& text) {
+                       QMimeData data;
+                       data.setText(text);
+                       const QPoint at(box.width() - 2, 2);
+                       // A drop goes to the widget that accepted the drag's entry.
+                       QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                       QApplication::sendEvent(&box, &enter);
+                       QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                       QApplication::sendEvent(&box, &drop);
+                   }});
+    out.push_back({"input method", [](platform::TextBox& box, const QString& text) {
+                       QInputMethodEvent commit;
+                       commit.setCommitString(text);
+                       QApplication::sendEvent(&box, &commit);
+                   }});
+    out.push_back({"one key event with several characters", [](platform::TextBox& box, const QString& text) {
+                       QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+                       QApplication::sendEvent(&box, &press);
+                   }});
+    if (QGuiApplication::clipboard()->supportsSelection())
+        out.push_back({"middle click", [](platform::TextBox& box, const QString& text) {
+                           QGuiApplication::clipboard()->setText(text, QClipboard::Selection);
+                           QTest::mouseClick(&box, Qt::MiddleButton, {}, QPoint(box.width() - 2, 2));
+                       }});
+    return out;
+}
+
+} // namespace
+
+TEST(KeyPressHook, TextThatIsNotTypedGoesThroughTheHookCharacterByCharacter)
+{
+    struct Case {
+        const char* before;
+        const char* arrives;
+        const char* shows;
+        int beeps;
+    };
+    const Case cases[] = {
+        {"", "1x,5", "1.5", 1},           // one beep for the insertion, not one per 'x'
+        {"", "x1xx2x", "12", 1},
+        {"", "12,345678", "12.34", 0},    // changed, then cut at the limit
+        {"9", "xxxx", "9", 1},            // all refused: the box is unchanged
+        {"", "7\b8", "78", 1},           // Backspace is a key, not a character to insert
+        {"", "\U0001F6EC4", "\U0001F6EC4", 0}, // the hook passes it, the box shows it
+    };
+    for (const Arrival& a : Arrivals()) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(a.how) + ": '" + c.arrives + "'");
+            Seams seams;
+            FilteredBox f;
+            f.box.show();
+            f.box.setText(QString::fromUtf8(c.before));
+            f.box.end(false);
+            f.seen.clear();
+            a.deliver(f.box, QString::fromUtf8(c.arrives));
+            EXPECT_EQ(f.box.text().toStdString(), c.shows);
+            EXPECT_EQ(seams.beeps, c.beeps);
+            EXPECT_FALSE(f.seen.empty()) << "the hook saw the text";
+        }
+    }
+    // Without a hook a box takes what arrives, as QLineEdit does.
+    for (const Arrival& a : Arrivals()) {
+        SCOPED_TRACE(a.how);
+        Seams seams;
+        platform::TextBox plain;
+        plain.show();
+        a.deliver(plain, QStringLiteral("1x,5"));
+        EXPECT_EQ(plain.text().toStdString(), "1x,5");
+        EXPECT_EQ(seams.beeps, 0);
+    }
+}
+
 class Bound : public ::testing::Test {
 protected:
     void SetUp() override
@@ -241,6 +419,70 @@ TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
     box.clear();
     rsEdit->Update();
     EXPECT_FALSE(ReadRows(folder.databasePath())[0].at("departure").has_value());
+}
+
+// What another program wrote and the controls cannot show (a check box has no Null, a
+// date picker no "not a date") stays in the file unless the user changes that control.
+TEST_F(Bound, AnUntouchedControlWritesNothingBackAndOnlyAChangeIsWritten)
+{
+    folder.useTableWithoutRules();
+    folder.exec("INSERT INTO tblLog (logid, date, departure, nextday) VALUES"
+                " (1, NULL, 'A', NULL), (2, 20240517, 'B', NULL), (3, 45000.5, 'C', 'yes'),"
+                " (4, 'not a date', 'D', 1), (5, '2024-02-30', 'E', 0), (6, '2024-05-17', 'F', NULL)");
+    const std::string asStored =
+        "SELECT logid, typeof(date) AS t, date, typeof(nextday) AS n, nextday, departure FROM tblLog ORDER BY logid";
+    const auto before = ReadRows(folder.databasePath(), asStored);
+    auto edit = [&](int logid, const std::function<void(platform::DatePicker&, QCheckBox&)>& change) {
+        auto rsEdit = std::make_shared<store::Recordset>();
+        rsEdit->Open(logbook::SelectById(logid), *Module1::conLog, store::adOpenStatic,
+                     store::adLockPessimistic);
+        platform::DatePicker date;
+        QCheckBox next;
+        platform::TextBox from;
+        platform::Bind(&date, rsEdit, "date");
+        platform::Bind(&next, rsEdit, "nextday");
+        platform::Bind(&from, rsEdit, "departure");
+        change(date, next);
+        rsEdit->Update();
+        rsEdit->Close();
+    };
+    for (int logid = 1; logid <= 6; ++logid)
+        edit(logid, [](platform::DatePicker&, QCheckBox&) {});
+    EXPECT_EQ(ReadRows(folder.databasePath(), asStored), before);
+
+    // The user's change is written, also a change back to what the control first showed.
+    edit(1, [](platform::DatePicker& date, QCheckBox& next) {
+        date.setDate(QDate(1601, 1, 1));
+        next.setChecked(true);
+    });
+    edit(4, [](platform::DatePicker& date, QCheckBox& next) {
+        const QDate shown = date.date();
+        date.setDate(shown.addDays(1));
+        date.setDate(shown);
+        next.setChecked(false);
+    });
+    auto after = ReadRows(folder.databasePath(), asStored);
+    EXPECT_EQ(after[0].at("date"), "1601-01-01");
+    EXPECT_EQ(after[0].at("nextday"), "1");
+    EXPECT_EQ(after[3].at("date"), QDate::currentDate().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(after[3].at("nextday"), "0");
+    for (int i : {1, 2, 4, 5})
+        EXPECT_EQ(after[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i)]);
+
+    // A new record is another matter: what its untouched date picker and check box show is
+    // what Save stores, since nothing else was ever there.
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    platform::DatePicker date;
+    QCheckBox next;
+    platform::Bind(&date, rs, "date");
+    platform::Bind(&next, rs, "nextday");
+    rs->AddNew();
+    rs->Update();
+    rs->Close();
+    after = ReadRows(folder.databasePath(), asStored);
+    ASSERT_EQ(after.size(), 7u);
+    EXPECT_EQ(after[6].at("date"), QDate::currentDate().toString(Qt::ISODate).toStdString());
+    EXPECT_EQ(after[6].at("nextday"), "0");
 }
 
 TEST_F(Bound, BindingToAClosedRecordsetOrAnUnknownFieldFails)

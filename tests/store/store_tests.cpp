@@ -451,22 +451,65 @@ TEST_F(Logbook, ValuesAreStoredPlainForOtherPrograms)
 TEST_F(Logbook, AValueThatDoesNotFitIsRefusedNamingTheFieldAndNothingIsLost)
 {
     addEntry("EDDF");
+    // Refused by the column's type (pax, cargo, nextday) or by the table's rules (date).
     struct Case { const char* field; Value value; };
+    long long stored = 1;
     for (const Case& c : {Case{"pax", Value("12a")}, Case{"cargo", Value("1e5")}, Case{"pax", Value("99999999999999999999")},
                           Case{"date", Value("05-03-2004")}, Case{"nextday", Value("maybe")}}) {
+        SCOPED_TRACE(c.field);
         Recordset rs;
         rs.Open(logbook::kSelectAll, con, adOpenStatic, adLockOptimistic);
         rs.AddNew();
+        rs.setField("departure", Value("LFPG"));
         rs.setField(c.field, c.value);
         try {
             rs.Update();
             ADD_FAILURE() << c.field << " took " << c.value.toText();
-        } catch (const RuntimeError& e) {
+        } catch (const ValueRefused& e) {
             EXPECT_NE(std::string(e.what()).find(c.field), std::string::npos) << e.what();
+            EXPECT_EQ(e.field(), c.field);
+            EXPECT_EQ(e.value(), c.value.toText());
+        }
+        // The record is still pending with everything in it: corrected, it is stored.
+        EXPECT_EQ(rs.editMode(), EditMode::AddNew);
+        EXPECT_EQ(countRows(path), stored);
+        rs.setField(c.field, Value());
+        rs.Update();
+        EXPECT_EQ(countRows(path), ++stored);
+        EXPECT_EQ(rs.Fields("departure").toText(), "LFPG");
+    }
+    EXPECT_EQ(countRows(path), 6);
+}
+
+TEST_F(Logbook, ARuleOfAnotherProgramsTableIsRefusedNamingTheFieldItNames)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE flights (id INTEGER PRIMARY KEY, aircraft TEXT NOT NULL,"
+                               " airline TEXT, callsign TEXT UNIQUE, CHECK (length(airline) <= 3));"
+                               "INSERT INTO flights VALUES (1, 'B738', 'KLM', 'KL1')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    struct Case { const char* field; const char* value; const char* why; };
+    for (const Case& c : {Case{"airline", "Transavia", "CHECK"}, Case{"aircraft", nullptr, "NOT NULL"},
+                          Case{"callsign", "KL1", "UNIQUE"}}) {
+        SCOPED_TRACE(c.field);
+        Recordset rs;
+        rs.Open("Select * from flights", con, adOpenStatic, adLockOptimistic);
+        rs.AddNew();
+        rs.setField("aircraft", Value("A320"));
+        rs.setField(c.field, c.value ? Value(c.value) : Value());
+        try {
+            rs.Update();
+            ADD_FAILURE() << "stored";
+        } catch (const ValueRefused& e) {
+            EXPECT_EQ(e.field(), c.field);
+            EXPECT_EQ(e.value(), c.value ? c.value : "");
+            EXPECT_NE(e.description().find(c.why), std::string::npos) << e.description();
         }
         rs.CancelUpdate();
     }
-    EXPECT_EQ(countRows(path), 1);
 }
 
 TEST_F(Logbook, EditingTheCurrentRowWritesOnlyOnUpdate)

@@ -54,6 +54,15 @@ void ProgramFolder::exec(const std::string& sql) const
         throw std::runtime_error("fixture SQL failed: " + msg);
 }
 
+void ProgramFolder::useTableWithoutRules(const std::string& rulesOfItsOwn) const
+{
+    exec("DROP TABLE tblLog;"
+         "CREATE TABLE tblLog (logid INTEGER PRIMARY KEY, date DATE, departure TEXT, timeDeparture TEXT,"
+         " destination TEXT, timeArrival TEXT, nextday BOOLEAN, flighttime TEXT, aircraft TEXT, airline TEXT,"
+         " callsign TEXT, flightrule TEXT, pax INTEGER, cargo INTEGER, remarks TEXT, route TEXT"
+         + rulesOfItsOwn + ")");
+}
+
 std::vector<Row> ReadRows(const std::string& databasePath, const std::string& sql)
 {
     sqlite3* db = nullptr;

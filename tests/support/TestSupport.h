@@ -27,6 +27,11 @@ public:
     std::string databasePath() const;
     // Runs SQL on the file through its own connection (for fixtures).
     void exec(const std::string& sql) const;
+    // Replaces tblLog by one as another program may have made it: the same columns and
+    // types without any of our rules (no CHECK constraints, no AUTOINCREMENT), so that it
+    // holds whatever that program wrote; or with rules of its own, given as table
+    // constraints (", CHECK (length(airline) <= 100)").
+    void useTableWithoutRules(const std::string& rulesOfItsOwn = {}) const;
 
 private:
     QTemporaryDir dir_;
