@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 #include <vector>
 
@@ -77,19 +76,20 @@ void requireWritable(const std::string& path)
 // is refused at open. Judged only after the engine has had its first look, which rolls
 // back a journal a crash left behind: until then a file may rightly be shorter than its
 // header says.
-void checkLooksComplete(const std::string& path)
+void checkLooksComplete(sqlite3* db, const std::string& path)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    if (ec || !in)
+    // Read through the engine's own handle on the file: closing a second one would drop
+    // every lock this process holds on it (POSIX locks belong to the process and file).
+    sqlite3_file* file = nullptr;
+    sqlite3_int64 size = 0;
+    std::array<unsigned char, 100> header{};
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods
+        || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
         throw RuntimeError(err::DatabaseEngine, "Cannot read the file '" + path + "'.");
     const std::string notDb = "The file '" + path + "' is not a logbook database";
-    std::array<unsigned char, 100> header{};
-    in.read(reinterpret_cast<char*>(header.data()), header.size());
     static constexpr char kMagic[] = "SQLite format 3";
-    if (in.gcount() < 100 || !std::equal(kMagic, kMagic + 16, header.begin()))
+    if (size < 100 || file->pMethods->xRead(file, header.data(), static_cast<int>(header.size()), 0) != SQLITE_OK
+        || !std::equal(kMagic, kMagic + 16, header.begin()))
         throw RuntimeError(err::NotADatabase, notDb + ".");
     std::uint32_t pageSize = bigEndian(&header[16], 2);
     if (pageSize == 1)
@@ -97,8 +97,9 @@ void checkLooksComplete(const std::string& path)
     const auto pageCount = bigEndian(&header[28], 4);
     const bool countValid = pageCount != 0 && bigEndian(&header[24], 4) == bigEndian(&header[92], 4);
     // With a write-ahead log beside it the main file may rightly be shorter.
-    const bool hasWal = fs::exists(path + "-wal", ec);
-    if (countValid && !hasWal && size < std::uintmax_t(pageSize) * pageCount)
+    std::error_code ec;
+    const bool hasWal = std::filesystem::exists(path + "-wal", ec);
+    if (countValid && !hasWal && static_cast<std::uint64_t>(size) < std::uint64_t(pageSize) * pageCount)
         throw RuntimeError(err::NotADatabase, notDb + ": the file is truncated.");
 }
 
@@ -258,12 +259,16 @@ void Connection::Open(std::string_view connectionString)
         }
     }
     try {
-        checkLooksComplete(path);
+        checkLooksComplete(db, path);
     } catch (...) {
         sqlite3_close(db); // rolls the empty transaction back
         throw;
     }
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        throw RuntimeError(err::DatabaseEngine, "Cannot open the logbook file '" + path + "': " + sqlite3_errstr(rc) + ".");
+    }
     db_ = db;
     dataSource_ = path;
 }
@@ -292,22 +297,44 @@ sqlite3* Connection::handle() const
 // An open read cursor keeps SQLite's automatic transaction alive, which would hold back
 // the commit of a write on the same connection. Before writing we reset every reader;
 // each resumes where it stood when it next moves.
-void Connection::beforeWrite()
+Connection::WriteTransaction::WriteTransaction(Connection& connection) : connection_(connection)
 {
-    for (auto* rs : recordsets_)
+    sqlite3* db = connection_.handle();
+    for (auto* rs : connection_.recordsets_)
         rs->park();
+    // IMMEDIATE: the write lock is taken, or waited for, here, never half way through.
+    const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        connection_.fail(rc, "Cannot begin the change");
 }
 
-void Connection::afterWrite()
+Connection::WriteTransaction::~WriteTransaction()
 {
-    if (!sqlite3_get_autocommit(handle()))
-        throw RuntimeError(err::DatabaseEngine,
-                           "The change to '" + dataSource_ + "' could not be committed.");
+    if (!committed_)
+        connection_.abandonTransaction();
+}
+
+void Connection::WriteTransaction::commit()
+{
+    const int rc = sqlite3_exec(connection_.handle(), "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        connection_.fail(rc, "The change could not be committed");
+    committed_ = true;
+}
+
+// A failed write, or a commit that could not wait long enough for another program's
+// reader, leaves the transaction open: dropped, as the error says, so that the connection
+// is clean for what the user does next.
+void Connection::abandonTransaction() const
+{
+    if (db_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Connection::fail(int rc, const std::string& what) const
 {
     const std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    abandonTransaction();
     std::string text;
     switch (rc & 0xff) {
     case SQLITE_READONLY:

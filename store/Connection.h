@@ -53,15 +53,28 @@ public:
     sqlite3* handle() const;
     void attach(Recordset* rs) { recordsets_.insert(rs); }
     void detach(Recordset* rs) { recordsets_.erase(rs); }
-    // A recordset's write is bracketed by these two: before it, every reader of the
-    // connection lets go of the engine's cursor (see Connection.cpp); after it, the change
-    // must have been committed.
-    void beforeWrite();
-    void afterWrite();
+    // A recordset's write runs in a transaction of its own, which waits for other
+    // programs' locks like any statement: begun once every reader of the connection has
+    // let go of the engine's cursor (see Connection.cpp), committed by commit(), and
+    // rolled back when it goes without (the write failed: nothing of it is stored).
+    class WriteTransaction {
+    public:
+        explicit WriteTransaction(Connection& connection);
+        ~WriteTransaction();
+        WriteTransaction(const WriteTransaction&) = delete;
+        WriteTransaction& operator=(const WriteTransaction&) = delete;
+        void commit();
+
+    private:
+        Connection& connection_;
+        bool committed_ = false;
+    };
     // Raises the RuntimeError that names what failed and why, in the user's terms.
     [[noreturn]] void fail(int rc, const std::string& what) const;
 
 private:
+    void abandonTransaction() const;
+
     std::string connectionString_;
     std::string dataSource_;
     sqlite3* db_ = nullptr;

@@ -74,7 +74,7 @@ public:
     int subscribe(Listener listener);
     void unsubscribe(int token);
 
-    // The connection parks our read cursor before it writes (see Connection::beforeWrite).
+    // The connection parks our read cursor before it writes (see Connection::WriteTransaction).
     void park();
 
 private:

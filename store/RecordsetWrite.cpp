@@ -106,12 +106,10 @@ void Recordset::Update()
         sql = "UPDATE " + QuotedName(table_) + " SET " + sets + " WHERE " + QuotedName(columns_[keyColumn_])
             + " = ?";
     }
-    // The stored row comes back from the write itself: read afterwards, it could already
-    // be gone (another copy of the program may delete it the moment it is committed), and
-    // a Save that stored would be reported as failed.
-    sql += " RETURNING *";
-
-    conn_->beforeWrite();
+    // The write, and the reading back of the stored row, in one transaction: read after
+    // the commit, the row could already be gone (another copy of the program may delete
+    // it the moment it is stored), and a Save that stored would be reported as failed.
+    Connection::WriteTransaction transaction(*conn_);
     Statement w;
     int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &w.stmt, nullptr);
     if (rc != SQLITE_OK)
@@ -120,27 +118,31 @@ void Recordset::Update()
         BindValue(w.stmt, static_cast<int>(i) + 1, values[i]);
     if (mode_ == EditMode::InProgress)
         sqlite3_bind_int64(w.stmt, static_cast<int>(values.size()) + 1, current_[keyColumn_].toInteger());
-    // The row is returned at the first step; the change is committed at the last.
-    std::vector<Value> stored = mode_ == EditMode::AddNew ? std::vector<Value>(columns_.size()) : current_;
     rc = sqlite3_step(w.stmt);
-    const bool found = rc == SQLITE_ROW;
-    if (found) {
-        readStored(w.stmt, stored);
-        rc = sqlite3_step(w.stmt);
-    }
     if (rc != SQLITE_DONE) {
         if ((rc & 0xff) == SQLITE_CONSTRAINT)
             refuseForConstraint(rc);
         conn_->fail(rc, "Cannot store the entry");
     }
-    if (!found && mode_ == EditMode::InProgress)
+    if (mode_ == EditMode::InProgress && sqlite3_changes(db) == 0)
         throw RuntimeError(err::RowNotFound,
                            "Row cannot be located for updating: the entry " + current_[keyColumn_].toText()
                                + " is no longer in the logbook '" + conn_->dataSource() + "'.");
-    if (!found)
-        throw RuntimeError(err::DatabaseEngine, "Cannot store the entry: the logbook '" + conn_->dataSource()
-                                                    + "' did not return the stored row.");
-    conn_->afterWrite();
+    const std::int64_t key = mode_ == EditMode::AddNew ? static_cast<std::int64_t>(sqlite3_last_insert_rowid(db))
+                                                       : current_[keyColumn_].toInteger();
+    std::vector<Value> stored = mode_ == EditMode::AddNew ? std::vector<Value>(columns_.size()) : current_;
+    Statement back;
+    const std::string read = "SELECT * FROM " + QuotedName(table_) + " WHERE " + QuotedName(columns_[keyColumn_]) + " = ?";
+    rc = sqlite3_prepare_v2(db, read.c_str(), -1, &back.stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(back.stmt, 1, key);
+        rc = sqlite3_step(back.stmt);
+    }
+    if (rc != SQLITE_ROW)
+        conn_->fail(rc, "Cannot read back the stored entry");
+    readStored(back.stmt, stored);
+    sqlite3_reset(back.stmt);
+    transaction.commit();
 
     // The stored record becomes the current one, a new one with the key the database gave it.
     current_ = std::move(stored);
@@ -219,7 +221,7 @@ void Recordset::Delete(long affectRecords)
     requireCurrent();
     sqlite3* db = conn_->handle();
     const std::string sql = "DELETE FROM " + QuotedName(table_) + " WHERE " + QuotedName(columns_[keyColumn_]) + " = ?";
-    conn_->beforeWrite();
+    Connection::WriteTransaction transaction(*conn_);
     Statement w;
     int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &w.stmt, nullptr);
     if (rc == SQLITE_OK) {
@@ -232,7 +234,7 @@ void Recordset::Delete(long affectRecords)
         throw RuntimeError(err::RowNotFound, "The entry " + current_[keyColumn_].toText()
                                                  + " is no longer in the logbook '" + conn_->dataSource()
                                                  + "'.");
-    conn_->afterWrite();
+    transaction.commit();
     currentDeleted_ = true;
     mode_ = EditMode::None;
     pending_.assign(columns_.size(), std::nullopt);

@@ -920,3 +920,43 @@ TEST_F(Logbook, AReaderGoesOnRightAfterWritesOnItsConnection)
             addEntry(from);
     }
 }
+
+TEST_F(Logbook, ASaveWhoseCommitOutwaitsAReaderFailsAloneAndTheNextOneStores)
+{
+    // Another program reads the file for longer than we wait: our Save writes, cannot
+    // commit, and says the file is locked. It must leave nothing half done behind: the
+    // failed entry is not stored, and the next Save commits as usual.
+    addEntry("EDDF"); // a row for the reader to stand on
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t reader = fork();
+    if (reader == 0) {
+        close(fds[0]);
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT * FROM tblLog", -1, &st, nullptr);
+        sqlite3_step(st); // holds the file's shared lock until finalized
+        if (write(fds[1], "x", 1) != 1)
+            _exit(1);
+        usleep(static_cast<useconds_t>(kBusyTimeoutMs + 2000) * 1000);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        _exit(0);
+    }
+    close(fds[1]);
+    char c;
+    ASSERT_EQ(read(fds[0], &c, 1), 1);
+    close(fds[0]);
+    try {
+        addEntry("LFPG");
+        ADD_FAILURE() << "the Save committed past a reader";
+    } catch (const RuntimeError& e) {
+        EXPECT_NE(e.description().find("is locked by another program"), std::string::npos) << e.description();
+    }
+    waitpid(reader, nullptr, 0);
+    addEntry("KJFK");
+    con.Close();
+    EXPECT_EQ(countRows(path), 2);
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+}
