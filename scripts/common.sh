@@ -1,4 +1,5 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Shared by the scripts here: what the build needs, installing what is missing, building.
+# Sourcing defines; each script calls install_missing and build itself.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${WINGTRAIL_BUILD_DIR:-$ROOT/build}
@@ -19,10 +20,11 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Configures BUILD (extra arguments go to cmake) and builds it, or only the targets named
+# in BUILD_TARGETS.
 build() {
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$BUILD" -j "$(nproc)"
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local targets=()
+    for t in ${BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+    cmake --build "$BUILD" -j "$(nproc)" "${targets[@]}"
 }
-
-install_missing
-build
