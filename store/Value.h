@@ -32,7 +32,9 @@ public:
     // Yes/no reading: a non-zero number, or the texts "True"/"-1"/"1". Null is not true.
     bool isTrue() const;
     static bool isTrueText(std::string_view text);
-    std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
+    // Numbers only, a real cut toward zero; text that is not a whole number, and a real
+    // beyond 64 bits or NaN, give 0.
+    std::int64_t toInteger() const;
     double real() const { return std::get<double>(v_); }
     const std::string& text() const { return std::get<std::string>(v_); }
     // Makes this a text value; a value that already holds text keeps its storage, which
