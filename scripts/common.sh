@@ -7,6 +7,17 @@ BUILD=${WINGTRAIL_BUILD_DIR:-$ROOT/build}
 PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev sqlite3
           fonts-dejavu-core xvfb xauth openbox xdotool x11-utils locales)
 
+# What scripts/sanitize and scripts/fuzz build with. GCC leaves float-to-integer overflow
+# out of "undefined", so it is named.
+SANITIZERS=address,undefined,float-cast-overflow
+# Their runtime settings: stop at the first report of any kind, with its stack. Leaks are
+# looked for; the suppressions file lets pass only leaks inside third-party libraries.
+sanitizer_options() {
+    export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:print_summary=1
+    export LSAN_OPTIONS=suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:report_error_type=1
+}
+
 install_missing() {
     local missing=()
     for p in "${PACKAGES[@]}"; do
