@@ -44,9 +44,9 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-// The case-folded UTF-8 form of a cell that holds more than ASCII. A byte that starts no
-// valid sequence stands for itself, so every text has one folded form.
-std::string foldUtf8(std::string_view s)
+} // namespace
+
+std::string CaseFolded(std::string_view s)
 {
     std::string out;
     out.reserve(s.size());
@@ -83,6 +83,8 @@ std::string foldUtf8(std::string_view s)
     }
     return out;
 }
+
+namespace {
 
 struct SortEntry {
     std::uint64_t key[2]; // 16 folded bytes from the current depth, big-endian, zero-padded
@@ -148,7 +150,7 @@ std::vector<std::uint32_t> SortedOrder(const RowStore& store, int column, bool d
     for (std::size_t h = 0; h < n; ++h) {
         std::string_view s = store.cell(static_cast<int>(h), column);
         if (!isAscii(s)) {
-            foldedCopies.push_back(foldUtf8(s));
+            foldedCopies.push_back(CaseFolded(s));
             s = foldedCopies.back();
         }
         text[h] = s;

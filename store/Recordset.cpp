@@ -56,6 +56,22 @@ bool isWholeTableOrOneRow(std::string_view src, std::string_view table, std::str
     return Value::wholeNumber(number).has_value();
 }
 
+// What a reading query may do while the engine prepares it. Preparing already carries out
+// part of some statements (a PRAGMA's new setting takes effect then), so anything else is
+// refused by the engine before it happens, not by us after.
+int onlyReading(void*, int action, const char*, const char*, const char*, const char*)
+{
+    switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+        return SQLITE_OK;
+    default:
+        return SQLITE_DENY;
+    }
+}
+
 } // namespace
 
 Recordset::~Recordset()
@@ -107,7 +123,14 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
     const std::string src(source);
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
+    const auto notOneQuery = [&] {
+        return RuntimeError(err::BadSource, "The recordset's source must be exactly one query: '" + src + "'.");
+    };
+    sqlite3_set_authorizer(db, onlyReading, nullptr);
     int rc = sqlite3_prepare_v2(db, src.c_str(), static_cast<int>(src.size()), &stmt, &tail);
+    sqlite3_set_authorizer(db, nullptr, nullptr);
+    if (rc == SQLITE_AUTH)
+        throw notOneQuery();
     if (rc != SQLITE_OK) {
         // Locked, or the disk failed: said as the connection says it, not as a bad source.
         if ((rc & 0xff) != SQLITE_ERROR)
@@ -127,8 +150,7 @@ void Recordset::Open(std::string_view source, Connection& activeConnection, int 
     if (rest.find_first_not_of(" \t\r\n") != std::string_view::npos || (last != std::string::npos && src[last] == ';') || !sqlite3_stmt_readonly(stmt)
         || sqlite3_column_count(stmt) == 0) {
         sqlite3_finalize(stmt);
-        throw RuntimeError(err::BadSource,
-                           "The recordset's source must be exactly one query: '" + src + "'.");
+        throw notOneQuery();
     }
 
     stmt_ = active_ = stmt;

@@ -53,8 +53,14 @@ std::int64_t Value::toInteger() const
 {
     if (isInteger())
         return std::get<std::int64_t>(v_);
-    if (isReal())
-        return static_cast<std::int64_t>(std::get<double>(v_));
+    if (isReal()) {
+        // Cut toward zero; a real beyond what 64 bits hold, or not a number at all, has no
+        // whole number to give (converting it would be undefined, not merely wrong).
+        const double d = std::get<double>(v_);
+        if (!(d >= -0x1p63 && d < 0x1p63))
+            return 0;
+        return static_cast<std::int64_t>(d);
+    }
     if (isText())
         return wholeNumber(text()).value_or(0);
     return 0;

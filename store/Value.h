@@ -33,7 +33,9 @@ public:
     // Yes/no reading: a non-zero number, or the texts "True"/"-1"/"1". Null is not true.
     bool isTrue() const;
     static bool isTrueText(std::string_view text);
-    std::int64_t toInteger() const; // numbers only; text that is not a whole number gives 0
+    // Numbers only, a real cut toward zero; text that is not a whole number, and a real
+    // beyond 64 bits or NaN, give 0.
+    std::int64_t toInteger() const;
     // The whole number a text writes in decimal: an optional minus sign and ASCII digits,
     // nothing else (no blanks, no plus sign), within 64 bits; nullopt for any other text.
     static std::optional<std::int64_t> wholeNumber(std::string_view text);

@@ -328,6 +328,43 @@ TEST_F(Logbook, ARecordsetThatCanWriteReadsTheWholeTableOrOneEntryByItsNumber)
     EXPECT_EQ(countRows(path), 2);
 }
 
+// Preparing a PRAGMA already applies it, and a refused source must leave the connection as
+// it was: one with synchronous off loses Saves in a power cut, one that is query-only or
+// at its page limit refuses every later Save.
+TEST_F(Logbook, ARefusedSourceLeavesTheConnectionAsItWas)
+{
+    auto settings = [&] {
+        std::string out;
+        for (const char* name : {"synchronous", "query_only", "busy_timeout", "locking_mode", "max_page_count",
+                                 "cache_size", "ignore_check_constraints", "writable_schema"}) {
+            sqlite3_exec(con.handle(), (std::string("PRAGMA ") + name).c_str(),
+                         [](void* o, int, char** v, char**) {
+                             *static_cast<std::string*>(o) += std::string(v[0] ? v[0] : "NULL") + " ";
+                             return 0;
+                         }, &out, nullptr);
+        }
+        return out;
+    };
+    const std::string before = settings();
+    for (const char* src : {"PRAGMA synchronous=0", "PRAGMA query_only=1", "PRAGMA busy_timeout=0",
+                            "PRAGMA locking_mode=EXCLUSIVE", "PRAGMA max_page_count=1", "PRAGMA cache_size=1",
+                            "PRAGMA ignore_check_constraints=1", "EXPLAIN PRAGMA writable_schema=1",
+                            "PRAGMA table_info(tblLog)"}) {
+        Recordset rs;
+        try {
+            rs.Open(src, con);
+            ADD_FAILURE() << src << " was opened";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), err::BadSource) << src << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find("exactly one query"), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(rs.isOpen());
+    }
+    EXPECT_EQ(settings(), before);
+    addEntry("EDDF");
+    EXPECT_EQ(countRows(path), 1);
+}
+
 TEST_F(Logbook, EndOfFileOnAnEmptyTable)
 {
     Recordset rs;
@@ -649,6 +686,18 @@ private:
 };
 
 } // namespace
+
+TEST(ValueConversion, AWholeNumberFromARealIsCutAndNothingBeyond64BitsIsGuessed)
+{
+    struct Case { double real; std::int64_t whole; };
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const Case& c : {Case{2.9, 2}, Case{-2.9, -2}, Case{-0.0, 0}, Case{9.2e18, 9200000000000000000},
+                          Case{-9223372036854775808.0, std::numeric_limits<std::int64_t>::min()},
+                          Case{9223372036854775808.0, 0}, Case{1e300, 0}, Case{-1e300, 0}, Case{inf, 0},
+                          Case{-inf, 0}, Case{std::numeric_limits<double>::quiet_NaN(), 0}}) {
+        EXPECT_EQ(Value(c.real).toInteger(), c.whole) << Value::realText(c.real);
+    }
+}
 
 TEST_F(Logbook, RealNumbersAreWrittenAndReadTheSameInEveryLocale)
 {
