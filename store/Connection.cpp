@@ -178,15 +178,7 @@ std::string ConnectionString::quote(std::string_view value)
 {
     const bool plain = value.find_first_of(";\"'") == std::string_view::npos && !value.empty()
         && value.front() != ' ' && value.front() != '\t' && value.back() != ' ' && value.back() != '\t';
-    if (plain)
-        return std::string(value);
-    std::string out = "\"";
-    for (char c : value) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
+    return plain ? std::string(value) : QuotedName(value);
 }
 
 Connection::~Connection()

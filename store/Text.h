@@ -7,7 +7,7 @@
 
 namespace store {
 
-// A table or column name as SQL text: in double quotes, a quote inside doubled.
+// A name as SQL (or a connection string) quotes it: in double quotes, a quote inside doubled.
 inline std::string QuotedName(std::string_view name)
 {
     std::string out = "\"";
