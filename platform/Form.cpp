@@ -166,9 +166,17 @@ void Form::showModal(QWidget* owner)
             flags = (flags & ~Qt::WindowType_Mask) | Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                 | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
         const QSize minSize = minimumSize(), maxSize = maximumSize();
+        const bool placed = testAttribute(Qt::WA_Moved);
         setParent(owner->window(), flags);
         setMinimumSize(minSize);
         setMaximumSize(maxSize);
+        // A window its load did not place goes where owned windows go, over the middle of
+        // its owner; left to itself, a dialog-type window would keep the corner of the
+        // screen that it had as a child, its caption above the screen's edge.
+        if (!placed) {
+            const QRect ownerFrame = owner->window()->frameGeometry();
+            move(ownerFrame.center() - QPoint(width() / 2, height() / 2));
+        }
     }
     // A load that failed, or that closed the window itself, shows nothing.
     if (!Load() || unloaded_)

@@ -19,6 +19,9 @@ check_owned() { # what, window id, owner's window id
         [[ "$actions" == *"_NET_WM_ACTION_$a"* ]] || fail "$what: the window manager does not offer $a ($actions)"
     done
     xprop -id "$win" _NET_WM_ICON | grep -q 'Icon' || fail "$what: no icon"
+    # On the screen with its caption: the client area starts below the screen's top edge.
+    local y; y=$(xwininfo -id "$win" | sed -n 's/.*Absolute upper-left Y: *//p')
+    [ "${y:-0}" -ge 15 ] || fail "$what: its caption is off the screen (client at y=$y)"
 }
 
 close_window() { # window id
