@@ -8,12 +8,21 @@ unset QT_QPA_PLATFORM
 # The server picks a free display itself and says which: checks that run side by side
 # never share one.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 & XVFB=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$WORK/display")
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & WM=$!
-# openbox owns the screen once it has set the supporting-WM-check window on the root.
-for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+for _ in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+# openbox owns the screen once it has set the supporting-WM-check window on the root. On a
+# machine busy with other tests that can take a while (and a start can fail): wait, start it
+# again if need be, and stop here if none comes up, since nothing here holds without it.
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+WM=
+for _ in 1 2 3; do
+    [ -n "$WM" ] && kill "$WM" 2>/dev/null
+    openbox >/dev/null 2>&1 & WM=$!
+    for _ in $(seq 200); do wm_up && break; sleep 0.1; done
+    wm_up && break
+done
+wm_up || { echo "FAIL: no window manager came up"; exit 1; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -28,7 +37,7 @@ install_copy() {
 }
 
 wait_window() { # name regex, tenths of a second -> the window's id
-    for _ in $(seq "${2:-100}"); do
+    for _ in $(seq "${2:-300}"); do
         xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep . && return 0
         sleep 0.1
     done
@@ -36,7 +45,7 @@ wait_window() { # name regex, tenths of a second -> the window's id
 }
 
 wait_gone() { # window id, tenths of a second
-    for _ in $(seq "${2:-100}"); do
+    for _ in $(seq "${2:-300}"); do
         xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
         xprop -id "$1" WM_STATE 2>/dev/null | grep -q 'Normal' || return 0
         sleep 0.1
@@ -44,8 +53,8 @@ wait_gone() { # window id, tenths of a second
     return 1
 }
 
-wait_exit() { # pid -> exit status, or 124 after 10 s
-    for _ in $(seq 100); do
+wait_exit() { # pid -> exit status, or 124 after 30 s
+    for _ in $(seq 300); do
         kill -0 "$1" 2>/dev/null || { wait "$1"; return $?; }
         sleep 0.1
     done

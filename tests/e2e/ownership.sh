@@ -41,7 +41,7 @@ sleep 0.3
 
 # The main window's buttons, in pixels from its top-left corner (below the menu bar).
 click_in "$main" 76 128
-if new=$(wait_window '^Wingtrail - New Log File$' 50); then
+if new=$(wait_window '^Wingtrail - New Log File$'); then
     check_owned "new-entry window" "$new" "$main"
     close_window "$new"
 else
@@ -49,14 +49,14 @@ else
 fi
 
 click_in "$main" 76 240
-if overview=$(wait_window '^Wingtrail - Logbook overview$' 50); then
+if overview=$(wait_window '^Wingtrail - Logbook overview$'); then
     check_owned "overview window" "$overview" "$main"
     # Into the list, its first row, then Edit.
     click_in "$overview" 60 250
     xdotool key --clearmodifiers Home
     sleep 0.2
     click_in "$overview" 48 484
-    if edit=$(wait_window '^Wingtrail - Edit Logbook$' 50); then
+    if edit=$(wait_window '^Wingtrail - Edit Logbook$'); then
         check_owned "edit window" "$edit" "$overview"
         close_window "$edit"
     else

@@ -26,7 +26,7 @@ check_broken() {
     [ "${AS_OTHER_USER:-}" = 1 ] && runner=("${as_user[@]}")
     "${runner[@]}" "$dir/wingtrail" 2>"$WORK/$name.err" & local pid=$!
     if [ "$step" = newlog ]; then
-        if main=$(wait_window '^Wingtrail$' 100); then
+        if main=$(wait_window '^Wingtrail$'); then
             xdotool windowactivate --sync "$main" 2>/dev/null
             sleep 0.3
             click_in "$main" 76 128
