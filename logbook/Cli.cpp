@@ -310,6 +310,7 @@ int RunCli(int argc, char** argv)
             const ImportReport r = ImportCsv(connection, importPath, importOptions);
             progress.reset();
             printImport(importPath, r);
+            std::fflush(stdout);
             if (r.refusedCount > 0) {
                 std::fprintf(stderr, "wingtrail-logbook: %s: nothing was written: %lld rows are refused\n",
                              importPath.c_str(), static_cast<long long>(r.refusedCount));
@@ -334,6 +335,7 @@ int RunCli(int argc, char** argv)
             const CheckReport r = Check(connection);
             for (const auto& f : r.findings)
                 std::printf("%s: %s: %s\n", path.c_str(), f.what.c_str(), f.text.c_str());
+            std::fflush(stdout);
             if (static_cast<std::int64_t>(r.findings.size()) < r.findingCount)
                 std::printf("... and %lld more\n", static_cast<long long>(r.findingCount - r.findings.size()));
             if (r.findingCount > 0) {
