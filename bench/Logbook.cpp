@@ -44,7 +44,9 @@ void check(sqlite3* db, int rc, const char* what)
 }
 
 // The same sums as stats, in SQL: hours from the flight time "H:MM" or, where it is empty,
-// from the two times and the next-day flag. The generated logbook writes "H:MM" only.
+// from the two times and the next-day flag; an entry whose arrival comes before its
+// departure without the flag is left out, as stats leaves it out. The generated logbook
+// writes "H:MM" flight times and valid clock times only.
 constexpr const char* kMinutes =
     "CASE WHEN flighttime IS NOT NULL AND flighttime <> '' THEN "
     "CAST(substr(flighttime, 1, instr(flighttime, ':') - 1) AS INTEGER) * 60 "
@@ -63,7 +65,7 @@ std::map<std::string, GroupSums> groupBy(const std::string& database, const char
 {
     Db d(database, SQLITE_OPEN_READONLY);
     const std::string sql = std::string("SELECT ") + key + ", count(*), sum(" + kMinutes
-        + ") / 60.0, sum(pax), sum(cargo) FROM tblLog WHERE (" + kMinutes + ") IS NOT NULL GROUP BY 1";
+        + ") / 60.0, sum(pax), sum(cargo) FROM tblLog WHERE (" + kMinutes + ") >= 0 GROUP BY 1";
     sqlite3_stmt* st = nullptr;
     check(d.db, sqlite3_prepare_v2(d.db, sql.c_str(), -1, &st, nullptr), "prepare GROUP BY");
     std::map<std::string, GroupSums> out;

@@ -38,10 +38,10 @@ void onField(void* data, std::size_t len, void* user)
     CsvField& f = s.record.fields[s.record.size++];
     f.null = data == nullptr;
     if (data) {
-        f.text.assign(static_cast<const char*>(data), len);
-        for (char c : f.text)
-            if (c == '\n')
-                ++s.breaksInRecord;
+        const char* p = static_cast<const char*>(data);
+        f.text.assign(p, len);
+        for (const char* end = p + len; (p = static_cast<const char*>(std::memchr(p, '\n', end - p))); ++p)
+            ++s.breaksInRecord;
     } else {
         f.text.clear();
     }
@@ -123,17 +123,24 @@ void CsvWriter::separator()
 void CsvWriter::field(std::string_view text)
 {
     separator();
-    if (!text.empty() && text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    // One look at each byte (find_first_of would search the four marks for every byte).
+    bool plain = !text.empty();
+    for (char c : text)
+        plain = plain && c != ',' && c != '"' && c != '\r' && c != '\n';
+    if (plain) {
         buffer_ += text;
-    } else {
-        buffer_ += '"';
-        for (char c : text) {
-            buffer_ += c;
-            if (c == '"')
-                buffer_ += '"';
-        }
-        buffer_ += '"';
+        return;
     }
+    buffer_ += '"';
+    for (std::size_t from = 0;;) {
+        const std::size_t quote = text.find('"', from);
+        buffer_ += text.substr(from, quote == std::string_view::npos ? std::string_view::npos : quote + 1 - from);
+        if (quote == std::string_view::npos)
+            break;
+        buffer_ += '"';
+        from = quote + 1;
+    }
+    buffer_ += '"';
 }
 
 void CsvWriter::null() { separator(); }

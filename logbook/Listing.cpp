@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
+
 #include "logbook/Csv.h"
 #include "logbook/Fields.h"
 #include "store/ShownText.h"
@@ -172,9 +174,8 @@ std::int64_t ExportCsv(store::Connection& connection, std::FILE* out, const std:
                 w.null();
                 break;
             case SQLITE_INTEGER: {
-                const int n = std::snprintf(number, sizeof number, "%lld",
-                                            static_cast<long long>(sqlite3_column_int64(s.st, c)));
-                w.field(std::string_view(number, static_cast<std::size_t>(n)));
+                const auto end = std::to_chars(number, number + sizeof number, sqlite3_column_int64(s.st, c)).ptr;
+                w.field(std::string_view(number, static_cast<std::size_t>(end - number)));
                 break;
             }
             case SQLITE_FLOAT:

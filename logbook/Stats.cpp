@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <unordered_map>
 
 #include "logbook/Values.h"
@@ -128,6 +129,7 @@ Stats ComputeStats(store::Connection& connection, const StatsQuery& query)
 
     Stats out;
     std::vector<std::unordered_map<std::string, Sums>> maps(query.groupBy.size());
+    std::vector<std::unordered_map<int, Sums>> calendar(query.groupBy.size());
     std::string key;
     std::int64_t rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -165,11 +167,15 @@ Stats ComputeStats(store::Connection& connection, const StatsQuery& query)
             const int c = groupColumn[g];
             switch (query.groupBy[g]) {
             case GroupBy::Year:
-                key.assign(date->substr(0, 4));
-                break;
-            case GroupBy::Month:
-                key.assign(date->substr(0, 7));
-                break;
+            case GroupBy::Month: {
+                // By number, not by text: a valid date's digits make the key without a string.
+                const auto& d = *date;
+                int k = (d[0] - '0') * 1000 + (d[1] - '0') * 100 + (d[2] - '0') * 10 + (d[3] - '0');
+                if (query.groupBy[g] == GroupBy::Month)
+                    k = k * 100 + (d[5] - '0') * 10 + (d[6] - '0');
+                calendar[g][k].add(one);
+                continue;
+            }
             case GroupBy::Route: {
                 const auto from = textOf(st, c), to = textOf(st, c + 1);
                 key.assign(from && !from->empty() ? *from : "?").append(" - ").append(to && !to->empty() ? *to : "?");
@@ -191,6 +197,14 @@ Stats ComputeStats(store::Connection& connection, const StatsQuery& query)
 
     for (std::size_t g = 0; g < query.groupBy.size(); ++g) {
         Grouping grouping{query.groupBy[g], {}};
+        for (const auto& [k, sums] : calendar[g]) {
+            char text[16];
+            if (query.groupBy[g] == GroupBy::Month)
+                std::snprintf(text, sizeof text, "%04d-%02d", k / 100, k % 100);
+            else
+                std::snprintf(text, sizeof text, "%04d", k);
+            maps[g].emplace(text, sums);
+        }
         grouping.groups.reserve(maps[g].size());
         for (auto& [k, s] : maps[g])
             grouping.groups.push_back({k, s});
