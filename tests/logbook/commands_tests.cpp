@@ -487,3 +487,32 @@ TEST(Report, OneSelfContainedPage)
         ++bars;
     EXPECT_EQ(bars, 10u);
 }
+
+TEST(Progress, OnStderrOnlyWhenItIsATerminal)
+{
+    if (std::system("command -v script >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script (util-linux) is not installed: no terminal to run the program on";
+    TempFolder dir;
+    const std::string db = makeLogbook(dir);
+    const std::string csv = dir.file("many.csv");
+    std::string text = "Date,From,To,TimeOut,Remarks\n";
+    for (int i = 0; i < 30000; ++i)  // a few megabytes: more than one block of the reader
+        text += "2024-01-01,EDDF,EGLL," + std::to_string(10 + i % 10) + ":" + std::to_string(10 + i % 50)
+            + ",Flight number " + std::to_string(i) + " of a long series of practice circuits\n";
+    writeFile(csv, text);
+
+    // Not a terminal: nothing but the preview and the result.
+    Ran plain = runLogbook(dir, "--logbook " + db + " import --csv " + csv + " --allow-duplicates --dry-run");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");
+
+    // On a terminal (script gives the program one), the progress line is written and cleared.
+    const char* bin = std::getenv("WT_BIN_DIR");
+    const std::string out = dir.file("tty.out");
+    const std::string cmd = "script -qec '" + std::string(bin ? bin : ".") + "/wingtrail-logbook --logbook " + db
+        + " import --csv " + csv + " --allow-duplicates --dry-run' /dev/null >" + out + " 2>&1 </dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string tty = readAll(out);
+    EXPECT_NE(tty.find("\rimport: reading: "), std::string::npos) << tty.substr(0, 300);
+    EXPECT_NE(tty.find("\r\033[K"), std::string::npos);
+}
