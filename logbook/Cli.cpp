@@ -57,7 +57,7 @@ void printStats(const Stats& st, bool asJson, bool problems)
                 list.push_back({{"logid", p.logid}, {"reason", p.reason}});
             out["problems"] = std::move(list);
         }
-        std::printf("%s\n", out.dump(2).c_str());
+        std::printf("%s\n", out.dump(2, ' ', false, json::error_handler_t::replace).c_str());
         return;
     }
     auto line = [](const std::string& key, const Sums& s) {

@@ -36,22 +36,18 @@ std::string likePattern(const std::string& part)
     return out + "%";
 }
 
-const char* orderBy(const std::string& key)
+// The sort keys and the field each orders by; ties go by date and departure time.
+constexpr std::pair<const char*, const char*> kSorts[] = {
+    {"date", nullptr},          {"logid", nullptr},    {"departure", "departure"}, {"destination", "destination"},
+    {"aircraft", "aircraft"},   {"airline", "airline"}, {"callsign", "callsign"},   {"rule", "flightrule"}};
+
+std::string orderBy(const std::string& key)
 {
     if (key == "logid")
         return "logid";
-    if (key == "departure")
-        return "departure COLLATE NOCASE, date, timeDeparture, logid";
-    if (key == "destination")
-        return "destination COLLATE NOCASE, date, timeDeparture, logid";
-    if (key == "aircraft")
-        return "aircraft COLLATE NOCASE, date, timeDeparture, logid";
-    if (key == "airline")
-        return "airline COLLATE NOCASE, date, timeDeparture, logid";
-    if (key == "callsign")
-        return "callsign COLLATE NOCASE, date, timeDeparture, logid";
-    if (key == "rule")
-        return "flightrule COLLATE NOCASE, date, timeDeparture, logid";
+    for (const auto& [name, field] : kSorts)
+        if (key == name && field)
+            return std::string(field) + " COLLATE NOCASE, date, timeDeparture, logid";
     return "date, timeDeparture, logid";
 }
 
@@ -59,8 +55,12 @@ const char* orderBy(const std::string& key)
 
 const std::vector<std::string>& SortKeys()
 {
-    static const std::vector<std::string> keys = {"date", "logid", "departure", "destination", "aircraft",
-                                                  "airline", "callsign", "rule"};
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> out;
+        for (const auto& sort : kSorts)
+            out.emplace_back(sort.first);
+        return out;
+    }();
     return keys;
 }
 

@@ -119,4 +119,13 @@ inline Ran runLogbook(const TempFolder& dir, const std::string& args, const std:
     return r;
 }
 
+// Writes text as a CSV file beside the logbook and imports it with the given options.
+inline Ran importCsv(const TempFolder& dir, const std::string& db, const std::string& text,
+                     const std::string& options = {})
+{
+    const std::string csv = dir.file("import.csv");
+    writeFile(csv, text);
+    return runLogbook(dir, "--logbook " + db + " import --csv " + csv + (options.empty() ? "" : " " + options));
+}
+
 } // namespace wt::logtest

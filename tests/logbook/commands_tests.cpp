@@ -61,11 +61,10 @@ TEST(ExportImport, OwnCsvIntoALogbookWhoseNumbersAreTakenGetsNewNumbers)
     TempFolder dir;
     const std::string db = makeLogbook(dir);
     exec(db, "INSERT INTO tblLog (logid, date, departure) VALUES (3, '2020-01-01', 'EDDM')");
-    const std::string csv = dir.file("in.csv");
-    writeFile(csv, "logid,date,departure,timeDeparture,destination,timeArrival,nextday,flighttime,aircraft,airline,"
-                   "callsign,flightrule,pax,cargo,remarks,route\n"
-                   "3,2024-01-05,EDDF,10:20,EGLL,11:50,0,1:30,A320,,,IFR,,,,\n");
-    const Ran r = runLogbook(dir, "--logbook " + db + " import --csv " + csv);
+    const Ran r = importCsv(dir, db,
+                            "logid,date,departure,timeDeparture,destination,timeArrival,nextday,flighttime,aircraft,"
+                            "airline,callsign,flightrule,pax,cargo,remarks,route\n"
+                            "3,2024-01-05,EDDF,10:20,EGLL,11:50,0,1:30,A320,,,IFR,,,,\n");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("new ones"), std::string::npos) << r.out;
     const auto all = rows(db);
@@ -128,9 +127,7 @@ TEST(ImportPlanner, SnakeCaseAndTitleCaseHeadersGiveTheExpectedFields)
     for (bool title : {false, true}) {
         TempFolder dir;
         const std::string db = makeLogbook(dir);
-        const std::string csv = dir.file("planner.csv");
-        writeFile(csv, plannerCsv(title));
-        const Ran r = runLogbook(dir, "--logbook " + db + " import --csv " + csv);
+        const Ran r = importCsv(dir, db, plannerCsv(title));
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("flight planner"), std::string::npos) << r.out;
         const auto all = rows(db);
@@ -156,11 +153,10 @@ TEST(ImportColumns, CommonLogbookHeadersAreRead)
 {
     TempFolder dir;
     const std::string db = makeLogbook(dir);
-    const std::string csv = dir.file("foreign.csv");
-    writeFile(csv, "Date,AircraftID,From,To,Route,TimeOut,TimeIn,TotalTime,PIC,Remarks\n"
-                   "2023-07-14,N1234,KBOS,KJFK,\"KBOS, MERIT, KJFK\",1405,1520,\"1,3\",1.3,\"Night\nlanding\"\n"
-                   "15.07.2023,N1234,KJFK,KBOS,,23:40,00:35,,,\n");
-    const Ran r = runLogbook(dir, "--logbook " + db + " import --csv " + csv);
+    const Ran r = importCsv(dir, db,
+                            "Date,AircraftID,From,To,Route,TimeOut,TimeIn,TotalTime,PIC,Remarks\n"
+                            "2023-07-14,N1234,KBOS,KJFK,\"KBOS, MERIT, KJFK\",1405,1520,\"1,3\",1.3,\"Night\nlanding\"\n"
+                            "15.07.2023,N1234,KJFK,KBOS,,23:40,00:35,,,\n");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("columns ignored: PIC;"), std::string::npos) << r.out;
     const auto all = rows(db);
