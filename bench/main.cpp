@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Dataset.h"
+#include "Logbook.h"
 #include "Runs.h"
 #include "platform/Errors.h"
 #include "resources/Resources.h"
@@ -43,7 +44,7 @@ struct Options {
 {
     std::fputs(
         "usage: wingtrail-bench [--n N[,N...]] [--reps R] [--dir DIR] [--columns C[,C...]|none]\n"
-        "                       [--only scan,orderby,overview,peer] [--smoke]\n"
+        "                       [--only scan,orderby,overview,peer,logbook] [--smoke]\n"
         "  --n        logbook sizes (default 10000,100000,1000000; 1e5 is accepted)\n"
         "  --reps     runs of each measurement (default 5 up to 10^5 entries, 3 above)\n"
         "  --dir      where generated logbooks are kept between runs (default /tmp/wingtrail-bench)\n"
@@ -110,7 +111,7 @@ Options parse(int argc, char** argv)
         if (c < 1 || c > 14)
             usage(2);
     for (const auto& w : o.only)
-        if (w != "scan" && w != "orderby" && w != "overview" && w != "peer")
+        if (w != "scan" && w != "orderby" && w != "overview" && w != "peer" && w != "logbook")
             usage(2);
     if (o.smoke) {
         o.sizes = {300};
@@ -302,6 +303,12 @@ int main(int argc, char** argv)
     try {
         for (long n : o.sizes)
             measure(o, n);
+        // wingtrail-logbook beside bare SQLite (bench/Logbook.cpp).
+        if (o.wants("logbook"))
+            for (long n : o.sizes)
+                if (!MeasureLogbook(PrepareLogbook(o.dir, n), n, o.reps > 0 ? o.reps : (n <= 100000 ? 5 : 3),
+                                    o.dir + "/logbook-work"))
+                    problems.push_back("wingtrail-logbook measurements");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "wingtrail-bench: %s\n", e.what());
         return 3;

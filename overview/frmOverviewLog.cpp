@@ -16,6 +16,7 @@
 #include "resources/Resources.h"
 #include "store/Logbook.h"
 #include "store/Module1.h"
+#include "store/ShownText.h"
 
 using platform::px;
 using platform::pxRect;
@@ -163,27 +164,6 @@ void frmOverviewLog::Form_Load()
     }
 }
 
-namespace {
-
-// "YYYY-MM-DD", as the logbook stores a date, becomes "DD-MM-YYYY". Anything else (a
-// file written by another program) is shown as it is rather than as a made-up date.
-std::string_view dayMonthYear(std::string_view iso, char (&out)[10])
-{
-    auto digits = [&](std::size_t from, std::size_t n) {
-        for (std::size_t i = from; i < from + n; ++i)
-            if (iso[i] < '0' || iso[i] > '9')
-                return false;
-        return true;
-    };
-    if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-' || !digits(0, 4) || !digits(5, 2) || !digits(8, 2))
-        return iso;
-    const char formatted[10] = {iso[8], iso[9], '-', iso[5], iso[6], '-', iso[0], iso[1], iso[2], iso[3]};
-    std::copy(std::begin(formatted), std::end(formatted), out);
-    return std::string_view(out, 10);
-}
-
-} // namespace
-
 bool frmOverviewLog::FillOverviewList()
 {
     store::Recordset& rs = *Module1::rsLog;
@@ -219,7 +199,7 @@ bool frmOverviewLog::FillOverviewList()
         // cell instead of ending the fill.
         if (const auto v = rs.fieldText(date)) {
             char buf[10];
-            lstOverview->setSubItem(row, 1, dayMonthYear(*v, buf));
+            lstOverview->setSubItem(row, 1, logbook::DayMonthYear(*v, buf));
         }
         auto plain = [&](const Plain& p) {
             if (const auto v = rs.fieldText(p.field))
@@ -229,7 +209,7 @@ bool frmOverviewLog::FillOverviewList()
             plain(p);
         if (const auto v = rs.fieldText(timeArrival)) {
             if (rs.fieldIsTrue(nextday)) {
-                marked.assign(*v).append("+1");
+                marked.assign(*v).append(logbook::kNextDayMark);
                 lstOverview->setSubItem(row, 5, marked);
             } else {
                 lstOverview->setSubItem(row, 5, *v);
@@ -238,7 +218,7 @@ bool frmOverviewLog::FillOverviewList()
         for (const Plain& p : between)
             plain(p);
         if (const auto v = rs.fieldText(cargo)) {
-            marked.assign(*v).append(" lbs");
+            marked.assign(*v).append(logbook::kCargoUnit);
             lstOverview->setSubItem(row, 11, marked);
         }
         for (const Plain& p : after)

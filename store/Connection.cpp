@@ -256,7 +256,10 @@ void Connection::Open(std::string_view connectionString)
         sqlite3_close(db); // rolls the empty transaction back
         throw;
     }
-    rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    // Nothing was written: the look ends with ROLLBACK, which lets go of the write lock at
+    // once. A COMMIT would wait for the exclusive lock, that is for every other program's
+    // reader to finish, and a long read elsewhere would keep the logbook from opening.
+    rc = sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         throw RuntimeError(err::DatabaseEngine, "Cannot open the logbook file '" + path + "': " + sqlite3_errstr(rc) + ".");

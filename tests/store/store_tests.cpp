@@ -1009,3 +1009,43 @@ TEST_F(Logbook, ASaveWhoseCommitOutwaitsAReaderFailsAloneAndTheNextOneStores)
     EXPECT_EQ(countRows(path), 2);
     EXPECT_FALSE(fs::exists(path + "-journal"));
 }
+
+TEST_F(Logbook, OpensWhileAnotherProgramReadsTheFile)
+{
+    // A reader (a backup, a listing, the sqlite3 shell) holds the file's shared lock. Our
+    // open looks at the file under the write lock but writes nothing, so it need not wait
+    // for the reader to finish, however long it reads.
+    addEntry("EDDF");
+    con.Close();
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t reader = fork();
+    if (reader == 0) {
+        close(ready[0]);
+        close(release[1]);
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT * FROM tblLog", -1, &st, nullptr);
+        sqlite3_step(st);
+        if (write(ready[1], "x", 1) != 1)
+            _exit(1);
+        char c;
+        while (read(release[0], &c, 1) > 0) {
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    EXPECT_NO_THROW(con.Open(logbook::ConnectionString(dir.folder())));
+    close(release[1]);
+    waitpid(reader, nullptr, 0);
+    addEntry("KJFK");
+    EXPECT_EQ(countRows(path), 2);
+}
