@@ -26,6 +26,10 @@ for f in "$SAMPLE" "$PREFIX"/share/man/man1/wingtrail.1 "$PREFIX"/share/man/man1
     [ -s "$f" ] || fail "not installed: ${f#"$PREFIX"/}"
 done
 desktop-file-validate "$ENTRY" || fail "the desktop entry does not validate"
+icon=$(sed -n 's/^Icon=//p' "$ENTRY")
+[ -s "$PREFIX/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "the desktop entry names an icon '$icon' that is not installed"
+grep -q "<launchable type=\"desktop-id\">${ENTRY##*/}</launchable>" "$PREFIX"/share/metainfo/*.metainfo.xml \
+    || fail "the metainfo does not launch the installed desktop entry ${ENTRY##*/}"
 appstreamcli validate --no-net "$PREFIX"/share/metainfo/*.metainfo.xml >"$WORK/appstream.log" 2>&1 \
     || { cat "$WORK/appstream.log"; fail "the metainfo does not validate"; }
 for size in 16 22 24 32 48 64 128 256; do
