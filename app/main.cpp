@@ -8,6 +8,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wingtrail"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(WT_APP_ID));
     resources::Init();
     QApplication::setWindowIcon(resources::ProgramIcon());
 

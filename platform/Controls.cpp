@@ -295,7 +295,9 @@ QLabel* MakePictureBox(QWidget* parent, const QString& name, const QPixmap& pict
     box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // A picture box is a tab stop of its window, as the classic one was.
     box->setFocusPolicy(Qt::StrongFocus);
-    box->setGeometry(px(leftTwips), px(topTwips), picture.width() + 4, picture.height() + 4);
+    // Sized in logical pixels: a high-density picture covers what its scale-1 picture would.
+    const QSize size = picture.deviceIndependentSize().toSize();
+    box->setGeometry(px(leftTwips), px(topTwips), size.width() + 4, size.height() + 4);
     return box;
 }
 

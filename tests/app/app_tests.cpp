@@ -15,6 +15,7 @@
 #include "app/frmMain.h"
 #include "platform/Controls.h"
 #include "platform/Twips.h"
+#include "resources/Resources.h"
 #include "store/Module1.h"
 #include "support/TestSupport.h"
 
@@ -262,4 +263,39 @@ TEST(About, LayoutInTwips)
     EXPECT_EQ(about.Line1[1]->y() + 1, about.Line1[0]->y());
     EXPECT_EQ(about.Line1[1]->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
     EXPECT_EQ(about.Line1[0]->palette().color(QPalette::Window), QColor(Qt::white));
+}
+
+// Run at scale 1 and again with QT_SCALE_FACTOR=2 (app_tests_scale2): the banner and icon
+// keep their logical sizes, and a high-density screen gets the 2x drawings instead of the
+// scale-1 bitmaps blown up.
+TEST(Pictures, BannerAndIconAreDrawnForTheScreensScale)
+{
+    ProgramFolder folder;
+    Seams seams;
+    const bool dense = qApp->devicePixelRatio() > 1.0;
+    frmMain main;
+    ASSERT_TRUE(main.showNormal());
+    const QPixmap banner = main.picMain->pixmap();
+    EXPECT_EQ(banner.deviceIndependentSize().toSize(), QSize(1358, 73));
+    EXPECT_EQ(banner.size(), dense ? QSize(2716, 146) : QSize(1358, 73));
+    EXPECT_EQ(main.picMain->size(), QSize(1362, 77));
+
+    frmAbout about;
+    const QPixmap icon = about.picIcon->pixmap();
+    EXPECT_EQ(icon.deviceIndependentSize().toSize(), QSize(32, 32));
+    EXPECT_EQ(icon.size(), dense ? QSize(64, 64) : QSize(32, 32));
+    EXPECT_EQ(about.picIcon->size(), QSize(36, 36));
+    for (qreal ratio : {1.0, 2.0})
+        EXPECT_EQ(main.windowIcon().pixmap(QSize(32, 32), ratio).size(), QSize(32, 32) * ratio) << ratio;
+}
+
+TEST(Pictures, EveryScaleAboveOneGetsTheSharpBanner)
+{
+    struct Case { qreal ratio; QSize pixels; };
+    for (const Case& c : {Case{1.0, {1358, 73}}, Case{1.25, {2716, 146}}, Case{1.5, {2716, 146}},
+                          Case{2.0, {2716, 146}}, Case{3.0, {2716, 146}}}) {
+        const QPixmap banner = resources::Banner(c.ratio);
+        EXPECT_EQ(banner.size(), c.pixels) << c.ratio;
+        EXPECT_EQ(banner.deviceIndependentSize().toSize(), QSize(1358, 73)) << c.ratio;
+    }
 }

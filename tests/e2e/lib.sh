@@ -7,7 +7,7 @@ trap 'kill $WM $XVFB 2>/dev/null; rm -rf "$WORK"' EXIT
 unset QT_QPA_PLATFORM
 # The server picks a free display itself and says which: checks that run side by side
 # never share one.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 & XVFB=$!
+Xvfb -displayfd 3 -screen 0 "${WT_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 & XVFB=$!
 for _ in $(seq 300); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$WORK/display")
 for _ in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
