@@ -91,7 +91,6 @@ void ListView::setSubItem(int item, int k, const QString& text)
 
 int ListView::addItem(std::string_view utf8) { return model_->addItem(utf8); }
 
-void ListView::setSubItem(int item, int k, std::string_view utf8) { model_->setSubItem(item, k, utf8); }
 
 void ListView::clear() { model_->clear(); }
 

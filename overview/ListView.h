@@ -15,9 +15,7 @@
 #include <optional>
 #include <string_view>
 
-namespace overview_detail {
-class ListModel;
-}
+#include "overview/ListModel.h"
 
 class ListView : public QTableView {
     Q_OBJECT
@@ -33,7 +31,7 @@ public:
     void setSubItem(int item, int k, const QString& text);  // k = 1..13
     // UTF-8 overloads: the fill hands the database's text straight through.
     int addItem(std::string_view utf8);
-    void setSubItem(int item, int k, std::string_view utf8);
+    void setSubItem(int item, int k, std::string_view utf8) { model_->setSubItem(item, k, utf8); }
     // Literals are UTF-8 too; without these a literal would fit two of the above.
     int addItem(const char* utf8) { return addItem(std::string_view(utf8)); }
     void setSubItem(int item, int k, const char* utf8) { setSubItem(item, k, std::string_view(utf8)); }
