@@ -10,9 +10,10 @@
 
 namespace bench {
 
-long ResidentBytes()
+long ResidentBytes(bool trimFirst)
 {
-    malloc_trim(0);
+    if (trimFirst)
+        malloc_trim(0);
     long size = 0, resident = 0;
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)

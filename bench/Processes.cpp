@@ -203,16 +203,7 @@ void memory(const Setup& s, Samples& out)
     out.add("rss growth 20", full.at("after21") - full.at("after1"));
 }
 
-long residentAsIs()
-{
-    long size = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * sysconf(_SC_PAGESIZE);
-}
+long residentAsIs() { return ResidentBytes(false); }
 
 // The main window as the program starts it, then the overview opened and closed once and
 // then 20 times more, each time until its rows were painted. Prints the resident set at each stage as the

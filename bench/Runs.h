@@ -25,9 +25,10 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-// The resident set of this process in bytes, after giving freed heap back to the system
-// so that earlier runs' garbage does not count.
-long ResidentBytes();
+// The resident set of this process in bytes; with trimFirst after giving freed heap back
+// to the system so that earlier runs' garbage does not count, without it as the system
+// sees the process.
+long ResidentBytes(bool trimFirst = true);
 
 struct Timed {
     double ms = 0;
