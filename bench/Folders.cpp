@@ -2,6 +2,9 @@
 #include <QImage>
 #include <QString>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -37,6 +40,15 @@ std::string MakeProgramFolder(const std::string& folder, const std::string& logb
         logbook::CreateLogbook(database.string());
     else
         fs::copy_file(logbookFrom, database);
+    // On disk before anything is timed: otherwise the first durable write to the copy
+    // would wait for all of its pages to be written back.
+    const int fd = ::open(database.c_str(), O_RDONLY);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("cannot sync " + database.string());
+    }
+    ::close(fd);
     if (!executable.empty())
         fs::copy_file(executable, root / fs::path(executable).filename(), fs::copy_options::overwrite_existing);
     return folder;

@@ -252,6 +252,7 @@ void typeFlight(LogEntryForm& f, int i)
 void saves(const Setup& s, Samples& out)
 {
     constexpr int kSaves = 5;
+    const std::string database = s.scratch + "/Wingtrail.dat";
     UseProgramFolder(s.scratch);
     {
         frmNewLog form;
@@ -259,10 +260,13 @@ void saves(const Setup& s, Samples& out)
             throw std::runtime_error("the new-entry window failed to load");
         double ms = -1;
         Stopwatch clock;
-        // The question appears once the entry is on disk; the answer Yes keeps the window
-        // open on a fresh record for the next Save.
+        // The question appears once the entry is on disk. While it is shown the window's
+        // connection holds no lock, so the baseline's INSERT goes to the same file right
+        // then: each Save and its baseline meet the disk in the same state. The answer Yes
+        // keeps the window open on a fresh record for the next Save.
         platform::setMsgBoxHandler([&](const platform::MsgBoxCall&) {
             ms = clock.ms();
+            out.add("insert", InsertFloor(database).ms);
             return int(platform::vbYes);
         });
         for (int i = 0; i < kSaves; ++i) {
@@ -278,9 +282,6 @@ void saves(const Setup& s, Samples& out)
         form.Unload();
     }
     Release();
-    // The baseline writes to the same file, once the window's connection has let it go.
-    for (int i = 0; i < kSaves; ++i)
-        out.add("insert", InsertFloor(s.scratch + "/Wingtrail.dat").ms);
 }
 
 void editClose(const Setup& s, Samples& out)
