@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QEventLoop>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -27,7 +26,6 @@
 #include "store/Logbook.h"
 #include "store/Module1.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 
 namespace bench {
