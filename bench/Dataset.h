@@ -22,3 +22,15 @@ const char* HeaderOfColumn(int column);
 std::string PrepareLogbook(const std::string& cacheRoot, long rows);
 
 } // namespace bench
+
+namespace bench {
+
+// Makes `folder` a program folder as the program expects it beside its executable:
+// Wingtrail.dat (a copy of logbookFrom, or an empty logbook when that is empty) and
+// images/Wingtrail.img; with a copy of `executable` when one is given. Returns the folder.
+std::string MakeProgramFolder(const std::string& folder, const std::string& logbookFrom,
+                              const std::string& executable = {});
+// Puts the main window's picture, images/Wingtrail.img, into the folder when it is missing.
+void PlacePicture(const std::string& folder);
+
+} // namespace bench

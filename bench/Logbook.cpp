@@ -25,8 +25,6 @@ namespace bench {
 
 namespace {
 
-constexpr double kStatsTarget = 1.5, kExportTarget = 2, kImportTarget = 2, kReportTargetMs = 3000;
-
 struct Db {
     sqlite3* db = nullptr;
     explicit Db(const std::string& path, int flags = SQLITE_OPEN_READWRITE)
@@ -157,141 +155,111 @@ double bareInsert(const Values& v, const std::string& path)
     return clock.ms();
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t m = v.size() / 2;
-    return v.empty() ? 0 : v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
-}
-
-std::string fmt(double x)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.*f", x < 10 ? 2 : x < 100 ? 1 : 0, x);
-    return buf;
-}
-
 } // namespace
 
-bool MeasureLogbook(const std::string& programFolder, long n, int reps, const std::string& workFolder)
+// One run of every wingtrail-logbook measurement on the logbook of s, each beside its floor.
+// The copies it writes live in a work folder beside the scratch program folder.
+void RunLogbook(const Setup& s, Samples& samples)
 {
-    const std::string database = programFolder + "/Wingtrail.dat";
+    const std::string database = s.database();
+    const std::string workFolder = s.scratch + "-logbook";
     fs::create_directories(workFolder);
     const std::string csv = workFolder + "/export.csv";
     const std::string target = workFolder + "/import.dat";
     const std::string bare = workFolder + "/bare.dat";
     const std::string page = workFolder + "/report.html";
-    std::map<std::string, std::vector<double>> ms;
-    bool right = true;
-    auto wrong = [&](const std::string& what) {
-        std::fprintf(stderr, "wingtrail-bench: wrong result: logbook %s\n", what.c_str());
-        right = false;
-    };
+    const long n = s.n;
+    auto wrong = [&](const std::string& what) { samples.wrong("logbook " + what); };
 
-    const Values values = loadValues(database);  // for the bare insert, not timed
-    for (int rep = 0; rep < reps; ++rep) {
-        std::fprintf(stderr, "\r  %ld entries, logbook: run %d of %d ", n, rep + 1, reps);
-        for (const auto& [name, by, key] : {std::tuple{"stats --by year", wtlog::GroupBy::Year, "substr(date, 1, 4)"},
-                                            std::tuple{"stats --by aircraft", wtlog::GroupBy::Aircraft, "aircraft"}}) {
-            Stopwatch floorClock;
-            const auto floor = groupBy(database, key);
-            ms[std::string(name) + " floor"].push_back(floorClock.ms());
-            Stopwatch clock;
-            store::Connection c;
-            wtlog::OpenLogbook(c, database);
-            wtlog::StatsQuery q;
-            q.groupBy = {by};
-            const wtlog::Stats st = wtlog::ComputeStats(c, q);
-            c.Close();
-            ms[name].push_back(clock.ms());
-            if (rep == 0) {
-                // The generated logbook holds only readable values where the SQL can read them.
-                long long flights = 0;
-                for (const auto& g : st.groupings[0].groups) {
-                    const auto it = floor.find(g.key);
-                    if (it == floor.end() || it->second.flights != g.sums.flights
-                        || std::fabs(it->second.hours - g.sums.hours) > 1e-6 * std::max(1.0, g.sums.hours))
-                        wrong(std::string(name) + ": group '" + g.key + "' differs from the GROUP BY");
-                    flights += g.sums.flights;
-                }
-                if (flights + st.problemCount != n)
-                    wrong(std::string(name) + ": the entries do not add up");
+    // The values of the bare insert, read once a size and not timed.
+    static std::map<std::string, Values> valuesOf;
+    if (!valuesOf.count(database))
+        valuesOf[database] = loadValues(database);
+    const Values& values = valuesOf[database];
+
+    for (const auto& [key, by, sql] : {std::tuple{"stats year", wtlog::GroupBy::Year, "substr(date, 1, 4)"},
+                                       std::tuple{"stats aircraft", wtlog::GroupBy::Aircraft, "aircraft"}}) {
+        Stopwatch floorClock;
+        const auto floor = groupBy(database, sql);
+        samples.add(std::string(key) + " floor", floorClock.ms());
+        Stopwatch clock;
+        store::Connection c;
+        wtlog::OpenLogbook(c, database);
+        wtlog::StatsQuery q;
+        q.groupBy = {by};
+        const wtlog::Stats st = wtlog::ComputeStats(c, q);
+        c.Close();
+        samples.add(key, clock.ms());
+        if (s.rep == 0) {
+            // The generated logbook holds only readable values where the SQL can read them.
+            long long flights = 0;
+            for (const auto& g : st.groupings[0].groups) {
+                const auto it = floor.find(g.key);
+                if (it == floor.end() || it->second.flights != g.sums.flights
+                    || std::fabs(it->second.hours - g.sums.hours) > 1e-6 * std::max(1.0, g.sums.hours))
+                    wrong(std::string(key) + ": group '" + g.key + "' differs from the GROUP BY");
+                flights += g.sums.flights;
             }
-        }
-        {
-            Stopwatch floorClock;
-            if (bareScan(database) != n)
-                wrong("scan: wrong row count");
-            ms["export floor"].push_back(floorClock.ms());
-            Stopwatch clock;
-            store::Connection c;
-            wtlog::OpenLogbook(c, database);
-            std::FILE* out = std::fopen(csv.c_str(), "wb");
-            const auto rows = wtlog::ExportCsv(c, out);
-            std::fclose(out);
-            c.Close();
-            ms["export"].push_back(clock.ms());
-            if (rows != n)
-                wrong("export: wrong row count");
-        }
-        {
-            ms["import floor"].push_back(bareInsert(values, bare));
-            fs::remove(target);
-            logbook::CreateLogbook(target);
-            Stopwatch clock;
-            store::Connection c;
-            wtlog::OpenLogbook(c, target);
-            wtlog::ImportOptions o;
-            o.allowDuplicates = true;
-            const auto r = wtlog::ImportCsv(c, csv, o);
-            c.Close();
-            ms["import"].push_back(clock.ms());
-            if (!r.written || r.rows != n)
-                wrong("import: not every row was filed");
-        }
-        {
-            Stopwatch clock;
-            store::Connection c;
-            wtlog::OpenLogbook(c, database);
-            wtlog::StatsQuery q;
-            q.groupBy = {wtlog::GroupBy::Month, wtlog::GroupBy::Year, wtlog::GroupBy::Route, wtlog::GroupBy::Aircraft};
-            const std::string html = wtlog::ReportHtml(wtlog::ComputeStats(c, q), database);
-            c.Close();
-            std::FILE* out = std::fopen(page.c_str(), "wb");
-            std::fwrite(html.data(), 1, html.size(), out);
-            std::fclose(out);
-            ms["report"].push_back(clock.ms());
+            if (flights + st.problemCount != n)
+                wrong(std::string(key) + ": the entries do not add up");
         }
     }
-    std::fprintf(stderr, "\r%60s\r", "");
-
-    std::printf("\n#### wingtrail-logbook, %ld entries\n\n", n);
-    std::printf("%d runs each; medians.\n\n", reps);
-    std::printf("| measurement | ours, ms | baseline, ms | ours / baseline | target |\n|---|---:|---:|---:|---|\n");
-    auto row = [&](const std::string& name, const std::string& baseline, double target) {
-        const double ours = median(ms[name]), base = median(ms[name + " floor"]);
-        const double ratio = ours / base;
-        std::printf("| %s | %s | %s %s | %.2f | ≤ %.1f: %s |\n", name.c_str(), fmt(ours).c_str(), fmt(base).c_str(),
-                    baseline.c_str(), ratio, target, ratio <= target ? "met" : "missed");
-    };
-    row("stats --by year", "(GROUP BY, same sums)", kStatsTarget);
-    row("stats --by aircraft", "(GROUP BY, same sums)", kStatsTarget);
-    row("export", "(bare scan of every field)", kExportTarget);
-    row("import", "(prepared INSERT, one transaction)", kImportTarget);
-    const double report = median(ms["report"]);
-    std::printf("| report --html | %s | – | – | < %.0f ms: %s |\n", fmt(report).c_str(), kReportTargetMs,
-                report < kReportTargetMs ? "met" : "missed");
-    std::printf("\nSamples (ms):\n");
-    for (const auto& [name, v] : ms) {
-        std::printf("  %-28s", name.c_str());
-        for (double x : v)
-            std::printf(" %s", fmt(x).c_str());
-        std::printf("\n");
+    {
+        Stopwatch floorClock;
+        if (bareScan(database) != n)
+            wrong("scan: wrong row count");
+        samples.add("export floor", floorClock.ms());
+        Stopwatch clock;
+        store::Connection c;
+        wtlog::OpenLogbook(c, database);
+        std::FILE* out = std::fopen(csv.c_str(), "wb");
+        const auto rows = wtlog::ExportCsv(c, out);
+        std::fclose(out);
+        c.Close();
+        samples.add("export", clock.ms());
+        samples.expectRows("export", rows, n);
     }
-    std::fflush(stdout);
+    {
+        samples.add("import floor", bareInsert(values, bare));
+        fs::remove(target);
+        logbook::CreateLogbook(target);
+        Stopwatch clock;
+        store::Connection c;
+        wtlog::OpenLogbook(c, target);
+        wtlog::ImportOptions o;
+        o.allowDuplicates = true;
+        const auto r = wtlog::ImportCsv(c, csv, o);
+        c.Close();
+        samples.add("import", clock.ms());
+        if (!r.written || r.rows != n)
+            wrong("import: not every row was filed");
+    }
+    {
+        Stopwatch clock;
+        store::Connection c;
+        wtlog::OpenLogbook(c, database);
+        wtlog::StatsQuery q;
+        q.groupBy = {wtlog::GroupBy::Month, wtlog::GroupBy::Year, wtlog::GroupBy::Route, wtlog::GroupBy::Aircraft};
+        const std::string html = wtlog::ReportHtml(wtlog::ComputeStats(c, q), database);
+        c.Close();
+        std::FILE* out = std::fopen(page.c_str(), "wb");
+        std::fwrite(html.data(), 1, html.size(), out);
+        std::fclose(out);
+        samples.add("report", clock.ms());
+    }
     for (const auto& f : {csv, target, bare, page})
         fs::remove(f);
-    return right;
+}
+
+void AddLogbookSteps(Suite& suite)
+{
+    suite.add(Measurement{"logbook", RunLogbook});
+    suite.add(Row{"wingtrail-logbook stats --by year", "stats year", "stats year floor", "(GROUP BY, same sums)", 1.5});
+    suite.add(Row{"wingtrail-logbook stats --by aircraft", "stats aircraft", "stats aircraft floor",
+                  "(GROUP BY, same sums)", 1.5});
+    suite.add(Row{"wingtrail-logbook export --csv", "export", "export floor", "(bare scan of every field)", 2});
+    suite.add(Row{"wingtrail-logbook import --csv", "import", "import floor", "(prepared INSERT, one transaction)", 2});
+    suite.add(Row{"wingtrail-logbook report --html", "report", "", "", 3000});
 }
 
 } // namespace bench

@@ -4,10 +4,11 @@
 // import beside a prepared insert in one transaction, and the report against 3 s.
 #include <string>
 
+#include "Suite.h"
+
 namespace bench {
 
-// Prints one Markdown table for the logbook in programFolder (n entries, reps runs each).
-// Returns false when a result was wrong (the rows or sums differ from the baseline's).
-bool MeasureLogbook(const std::string& programFolder, long n, int reps, const std::string& workFolder);
+// Registers the wingtrail-logbook measurements and their rows (--only logbook).
+void AddLogbookSteps(Suite& suite);
 
 } // namespace bench

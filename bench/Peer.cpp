@@ -5,6 +5,7 @@
 
 #include "Dataset.h"
 #include "Runs.h"
+#include "Suite.h"
 #include "store/Connection.h"
 #include "store/Logbook.h"
 #include "store/Recordset.h"
@@ -92,6 +93,33 @@ FillThenSort PeerRun(const std::string& programFolder, int sortColumn)
     rs.Close();
     con.Close();
     return out;
+}
+
+namespace {
+
+void peer(const Setup& s, Samples& out)
+{
+    for (int c : s.columns) {
+        const FillThenSort r = PeerRun(s.folder, c);
+        out.expectRows("the QTreeWidget", r.fill.rows, s.n);
+        out.add("peer fill", r.fill.ms);
+        out.add("peer sort " + std::to_string(c), r.sort.ms);
+    }
+}
+
+} // namespace
+
+// What a developer would otherwise reach for, for comparison only: slow at 10^6 entries
+// (minutes and about 2 GB), so it runs only when asked for.
+void AddPeer(Suite& suite)
+{
+    Measurement m{"peer", peer};
+    m.optIn = true;
+    suite.add(m);
+    suite.add(Row{"QTreeWidget filled from the same recordset", "peer fill", "scan", "(scan)", 0});
+    for (int c : suite.columns)
+        suite.add(Row{std::string("QTreeWidget sortItems \"") + HeaderOfColumn(c) + "\"", "peer sort " + std::to_string(c),
+                      "orderby " + std::to_string(c), std::string("(ORDER BY ") + FieldOfColumn(c) + " DESC)", 0});
 }
 
 } // namespace bench

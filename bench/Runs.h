@@ -1,10 +1,15 @@
 #pragma once
 // One measured run of each kind. Every run starts from scratch (its own connection, its
 // own window or widget), so runs can be repeated and interleaved freely.
+#include <QObject>
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+class QEventLoop;
+class ListView;
 
 namespace bench {
 
@@ -20,9 +25,10 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-// The resident set of this process in bytes, after giving freed heap back to the system
-// so that earlier runs' garbage does not count.
-long ResidentBytes();
+// The resident set of this process in bytes; with trimFirst after giving freed heap back
+// to the system so that earlier runs' garbage does not count, without it as the system
+// sees the process.
+long ResidentBytes(bool trimFirst = true);
 
 struct Timed {
     double ms = 0;
@@ -41,9 +47,31 @@ struct FillThenSort {
 // unordered or with ORDER BY <field of column> DESC (a header click sorts descending).
 Timed ScanFloor(const std::string& databasePath, int orderByColumn = 0);
 
-// The overview window as the program opens it: Load() fills lstOverview through
-// FillOverviewList; then one header click on sortColumn (1-based) from the unsorted state.
-FillThenSort OverviewRun(const std::string& programFolder, int sortColumn);
+// One bare INSERT of a flight into the file's tblLog, committed in its own BEGIN IMMEDIATE
+// transaction with the settings the program writes with (rollback journal, synchronous=EXTRA).
+Timed InsertFloor(const std::string& databasePath);
+
+// Watches for the overview list to be painted on the screen with a given number of rows.
+class ListPaint : public QObject {
+public:
+    ListPaint();
+    ~ListPaint() override;
+    // Once lstOverview's rows have been painted while it holds `rows` of them, `then` runs
+    // at the next turn of the event loop, that is after the paint and its flush.
+    void arm(long rows, std::function<void(ListView*)> then);
+    // Runs the event loop until that has happened; false after the time-out.
+    bool wait(int timeoutMs = 300000);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    long rows_ = 0;
+    std::function<void(ListView*)> then_;
+    bool armed_ = false;
+    bool done_ = false;
+    QEventLoop* loop_ = nullptr;
+};
 
 // What a developer would otherwise reach for: a QTreeWidget filled from the same
 // recordset with the same cell texts, then sortItems on the same column.

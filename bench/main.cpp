@@ -1,55 +1,61 @@
-// wingtrail-bench: how fast the overview fills and sorts big logbooks, against what SQLite
-// alone needs for the same rows (the floors) and against a plain QTreeWidget (the peer).
-// Prints one Markdown table per logbook size; docs/PERFORMANCE.md explains the figures.
+// wingtrail-bench: how long a user waits for each step of the program on big logbooks,
+// each beside a baseline measured in the same run (what SQLite alone needs for the same
+// rows, an empty Qt window, an empty logbook). Prints one Markdown table per logbook size,
+// every sample, and the ratios of all sizes; docs/PERFORMANCE.md explains the figures.
+//
+// Measurements live in files of their own, each registering its runs and its table rows
+// through one Add...(Suite&) function called below.
 #include <QApplication>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/utsname.h>
 #include <vector>
 
 #include "Dataset.h"
 #include "Logbook.h"
 #include "Runs.h"
+#include "Suite.h"
 #include "platform/Errors.h"
 #include "resources/Resources.h"
+
+namespace bench {
+void AddWindowSteps(Suite& suite);   // Windows.cpp
+void AddProcessSteps(Suite& suite);  // Processes.cpp
+void AddPeer(Suite& suite);          // Peer.cpp
+int RunChild(int argc, char** argv); // Processes.cpp: the processes the benchmark starts
+} // namespace bench
 
 namespace {
 
 using namespace bench;
 
-// Targets the overview is built to: fill within 1.5 x the bare scan, a sort within half of
-// SQLite's own ORDER BY, and at most 250 bytes of memory a row.
-constexpr double kFillTarget = 1.5;
-constexpr double kSortTarget = 0.5;
-constexpr double kBytesTarget = 250;
-
 struct Options {
     std::vector<long> sizes = {10000, 100000, 1000000};
     int reps = 0;  // 0: 5 up to 10^5 entries, 3 above
     std::string dir = "/tmp/wingtrail-bench";
-    std::vector<int> columns = {1, 2, 3, 13};
-    std::set<std::string> only;  // empty: everything
+    std::vector<int> columns = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+    std::set<std::string> only;  // empty: everything not opt-in
     bool smoke = false;
-    bool wants(const std::string& what) const { return only.empty() || only.count(what); }
 };
 
 [[noreturn]] void usage(int status)
 {
     std::fputs(
         "usage: wingtrail-bench [--n N[,N...]] [--reps R] [--dir DIR] [--columns C[,C...]|none]\n"
-        "                       [--only scan,orderby,overview,peer,logbook] [--smoke]\n"
+        "                       [--only NAME[,NAME...]] [--smoke]\n"
         "  --n        logbook sizes (default 10000,100000,1000000; 1e5 is accepted)\n"
         "  --reps     runs of each measurement (default 5 up to 10^5 entries, 3 above)\n"
         "  --dir      where generated logbooks are kept between runs (default /tmp/wingtrail-bench)\n"
-        "  --columns  1-based overview columns to sort by (default 1,2,3,13: Nr., Date, From, Remarks)\n"
-        "  --only     run only these measurements (for profiling)\n"
+        "  --columns  1-based overview columns to sort by (default all 14)\n"
+        "  --only     run only these measurements: scan, orderby, view, fill, sort, newentry, save,\n"
+        "             editclose, delete, startup, memory, and peer (a QTreeWidget, never by default)\n"
         "  --smoke    one run of everything on a tiny logbook in a temporary folder\n",
         status ? stderr : stdout);
     std::exit(status);
@@ -105,215 +111,129 @@ Options parse(int argc, char** argv)
         }
     }
     for (long n : o.sizes)
-        if (n < 1)
+        if (n < 10)
             usage(2);
     for (int c : o.columns)
         if (c < 1 || c > 14)
             usage(2);
-    for (const auto& w : o.only)
-        if (w != "scan" && w != "orderby" && w != "overview" && w != "peer" && w != "logbook")
-            usage(2);
     if (o.smoke) {
         o.sizes = {300};
         o.reps = 1;
+        o.columns = {1, 13};
     }
     return o;
 }
 
-double median(std::vector<double> v)
+bool wanted(const Options& o, const Measurement& m)
 {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t m = v.size() / 2;
-    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+    return o.only.empty() ? !m.optIn : o.only.count(m.name) > 0;
 }
 
-std::string loadAverage()
+std::string machine()
 {
-    std::ifstream in("/proc/loadavg");
-    std::string one;
-    in >> one;
-    return one.empty() ? "?" : one;
+    std::string cpu = "?";
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("model name", 0) == 0) {
+            cpu = line.substr(line.find(':') + 2);
+            break;
+        }
+    utsname u{};
+    uname(&u);
+    return cpu + ", " + std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores, " + u.sysname + " " + u.release
+        + ", Qt " + qVersion();
 }
 
-std::string fmt(double x, int decimals = -1)
+Samples measure(const Suite& suite, const Options& o, long n)
 {
-    if (decimals < 0)
-        decimals = x < 10 ? 2 : x < 100 ? 1 : 0;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
-    return buf;
-}
-
-std::string verdict(double value, double target)
-{
-    return value <= target ? "met" : "missed (" + fmt(value / target, 2) + " x target)";
-}
-
-// All samples of one logbook size, by measurement name.
-struct Samples {
-    std::map<std::string, std::vector<double>> ms;
-    std::map<std::string, std::vector<double>> bytesPerRow;
-    double textBytesPerRow = 0;
-    double med(const std::string& k) const { auto it = ms.find(k); return it == ms.end() ? 0 : median(it->second); }
-    double bytes(const std::string& k) const
-    {
-        auto it = bytesPerRow.find(k);
-        return it == bytesPerRow.end() ? 0 : median(it->second);
-    }
-    bool has(const std::string& k) const { return ms.count(k) && !ms.at(k).empty(); }
-};
-
-std::vector<std::string> problems;
-
-void expectRows(const char* what, long got, long want)
-{
-    if (got != want)
-        problems.push_back(std::string(what) + " gave " + std::to_string(got) + " rows, expected " + std::to_string(want));
-}
-
-// Files the samples of one fill-then-sort run under prefix ("" ours, "peer " the peer's).
-void collect(Samples& s, const std::string& prefix, const std::string& who, const FillThenSort& r, int column, long n)
-{
-    auto perRow = [n](long bytes) { return static_cast<double>(bytes) / static_cast<double>(n); };
-    expectRows((who + " fill").c_str(), r.fill.rows, n);
-    s.ms[prefix + "fill"].push_back(r.fill.ms);
-    s.bytesPerRow[prefix + "fill"].push_back(perRow(r.fill.residentGrowth));
-    if (column > 0) {
-        expectRows((who + " sort").c_str(), r.sort.rows, n);
-        s.ms[prefix + "sort " + std::to_string(column)].push_back(r.sort.ms);
-        s.bytesPerRow[prefix + "sort"].push_back(perRow(r.sort.residentGrowth));
-    }
-}
-
-void measure(const Options& o, long n)
-{
-    const std::string folder = PrepareLogbook(o.dir, n);
-    const std::string database = folder + "/Wingtrail.dat";
+    Setup s;
+    s.n = n;
+    s.columns = o.columns;
+    s.folder = PrepareLogbook(o.dir, n);
+    PlacePicture(s.folder);
+    // Writes go to a copy that is made again for every run of the benchmark.
+    const std::string program = (QCoreApplication::applicationDirPath() + "/wingtrail").toStdString();
+    s.scratch = MakeProgramFolder(o.dir + "/" + std::to_string(n) + "-scratch", s.database(), program);
+    s.empty = MakeProgramFolder(o.dir + "/empty", "");
     const int reps = o.reps > 0 ? o.reps : (n <= 100000 ? 5 : 3);
-    const bool overview = o.wants("overview");
-    const bool peer = o.wants("peer");
-    const std::string loadBefore = loadAverage();
+    const std::string loadBefore = LoadAverage();
 
-    Samples s;
-    ScanFloor(database);  // brings the file into the page cache before anything is timed
-    const std::vector<int> sortColumns = o.columns.empty() ? std::vector<int>{0} : o.columns;
+    Samples samples;
+    ScanFloor(s.database());  // brings the file into the page cache before anything is timed
+    // Every measurement once a repetition, in turn, so that a change in the machine's load
+    // falls on ours and the baselines alike.
     for (int rep = 0; rep < reps; ++rep) {
-        std::fprintf(stderr, "\r  %ld entries: run %d of %d ", n, rep + 1, reps);
-        if (o.wants("scan")) {
-            const Timed t = ScanFloor(database);
-            expectRows("the scan", t.rows, n);
-            s.ms["scan"].push_back(t.ms);
-            s.textBytesPerRow = static_cast<double>(t.textBytes) / static_cast<double>(n);
-        }
-        for (int c : o.columns)
-            if (o.wants("orderby"))
-                s.ms["orderby " + std::to_string(c)].push_back(ScanFloor(database, c).ms);
-        // Each sort is measured on a window of its own, freshly filled and unsorted; its
-        // fill counts as one more fill sample. Ours and the peer's alternate, so that a
-        // change in the machine's load falls on both.
-        for (int c : sortColumns) {
-            QString ourTop;
-            if (overview) {
-                const FillThenSort r = OverviewRun(folder, c);
-                collect(s, "", "the overview", r, c, n);
-                ourTop = r.sort.topText;
+        s.rep = rep;
+        for (const Measurement& m : suite.measurements())
+            if (wanted(o, m) && !m.oncePerSize) {
+                std::fprintf(stderr, "\r  %ld entries, run %d of %d: %-12s", n, rep + 1, reps, m.name.c_str());
+                m.run(s, samples);
             }
-            if (peer) {
-                const FillThenSort r = PeerRun(folder, c);
-                collect(s, "peer ", "the QTreeWidget", r, c, n);
-                if (c > 0) {
-                    // Columns of digits and capitals order the same under any text compare,
-                    // so there both lists must agree on the first row.
-                    if (overview && c <= 3 && ourTop != r.sort.topText)
-                        problems.push_back("sorting by \"" + std::string(HeaderOfColumn(c)) + "\": the overview's first cell is '"
-                                           + ourTop.toStdString() + "', the QTreeWidget's '" + r.sort.topText.toStdString() + "'");
-                }
-            }
-        }
     }
+    for (const Measurement& m : suite.measurements())
+        if (wanted(o, m) && m.oncePerSize) {
+            std::fprintf(stderr, "\r  %ld entries: %-24s", n, m.name.c_str());
+            m.run(s, samples);
+        }
     std::fprintf(stderr, "\r%60s\r", "");
 
-    std::printf("\n### %ld entries\n\n", n);
-    std::printf("%d runs of each measurement; load average %s before, %s after; shown text %.0f B/row (UTF-8).\n\n",
-                reps, loadBefore.c_str(), loadAverage().c_str(), s.textBytesPerRow);
-    std::printf("| measurement | ours | floor | ours / floor | target | QTreeWidget | ours / QTreeWidget |\n");
-    std::printf("|---|---:|---:|---:|---|---:|---:|\n");
-    auto row = [&](const std::string& name, const std::string& ours, const std::string& floorKey, const std::string& floorName,
-                   double target, const std::string& peerKey, bool bytes) {
-        const double v = bytes ? s.bytes(ours) : s.med(ours);
-        const bool haveOurs = bytes ? s.bytesPerRow.count(ours) > 0 : s.has(ours);
-        const bool haveFloor = !floorKey.empty() && s.has(floorKey);
-        const bool havePeer = bytes ? s.bytesPerRow.count(peerKey) > 0 : s.has(peerKey);
-        const double f = haveFloor ? s.med(floorKey) : 0;
-        const double p = bytes ? s.bytes(peerKey) : s.med(peerKey);
-        const double ratio = haveFloor && f > 0 ? v / f : v;
-        std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", name.c_str(),
-                    haveOurs ? fmt(v).c_str() : "–",
-                    haveFloor ? (fmt(f) + " " + floorName).c_str() : "–",
-                    haveOurs && haveFloor ? fmt(ratio, 2).c_str() : "–",
-                    haveOurs && (haveFloor || bytes)
-                        ? ("≤ " + fmt(target, bytes ? 0 : 1) + ": " + verdict(bytes ? v : ratio, target)).c_str()
-                        : "–",
-                    havePeer ? fmt(p).c_str() : "–",
-                    haveOurs && havePeer && p > 0 ? fmt(v / p, 3).c_str() : "–");
-    };
-    row("fill, ms", "fill", "scan", "(scan)", kFillTarget, "peer fill", false);
-    for (int c : o.columns) {
-        const std::string k = std::to_string(c);
-        row(std::string("sort \"") + HeaderOfColumn(c) + "\", ms", "sort " + k, "orderby " + k,
-            std::string("(ORDER BY ") + FieldOfColumn(c) + " DESC)", kSortTarget, "peer sort " + k, false);
-    }
-    row("memory after the fill, B/row", "fill", "", "", kBytesTarget, "peer fill", true);
-    if (!o.columns.empty())
-        row("memory after a sort, B/row", "sort", "", "", kBytesTarget, "peer sort", true);
-
-    std::printf("\nSamples (ms unless B/row):\n");
-    for (const auto* table : {&s.ms, &s.bytesPerRow})
-        for (const auto& [name, values] : *table) {
-            std::printf("  %-22s", (name + (table == &s.bytesPerRow ? " B/row" : "")).c_str());
-            for (double v : values)
-                std::printf(" %s", fmt(v).c_str());
-            std::printf("\n");
-        }
-    std::fflush(stdout);
+    std::printf("\n### %ld entries\n\n%d runs of each measurement (the memory figures: one run); load average %s "
+                "before, %s after.\n\n",
+                n, reps, loadBefore.c_str(), LoadAverage().c_str());
+    PrintSize(suite, samples, n);
+    return samples;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "--child")
+        return RunChild(argc, argv);
     const Options options = parse(argc, argv);
-    // Nothing is ever shown; without a display the offscreen platform is the only one that works.
+    // Without a display the offscreen platform is the only one that works; with one, the
+    // windows would flicker over the user's screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Wingtrail"));
+    QApplication::setQuitOnLastWindowClosed(false);
     resources::Init();
     platform::setRuntimeErrorHandler([](const store::RuntimeError& e) {
         std::fprintf(stderr, "run-time error %ld: %s\n", e.number(), e.what());
         std::exit(3);
     });
 
+    Suite suite;
+    suite.columns = options.columns;
+    AddProcessSteps(suite);
+    AddWindowSteps(suite);
+    AddPeer(suite);
+    AddLogbookSteps(suite);
+    for (const auto& name : options.only)
+        if (!suite.knows(name))
+            usage(2);
+
     QTemporaryDir smokeDir;
     Options o = options;
     if (o.smoke)
         o.dir = smokeDir.path().toStdString();
 
+    std::printf("wingtrail-bench on %s; load average %s at the start.\n", machine().c_str(), LoadAverage().c_str());
+    std::vector<std::pair<long, Samples>> sizes;
     try {
         for (long n : o.sizes)
-            measure(o, n);
-        // wingtrail-logbook beside bare SQLite (bench/Logbook.cpp).
-        if (o.wants("logbook"))
-            for (long n : o.sizes)
-                if (!MeasureLogbook(PrepareLogbook(o.dir, n), n, o.reps > 0 ? o.reps : (n <= 100000 ? 5 : 3),
-                                    o.dir + "/logbook-work"))
-                    problems.push_back("wingtrail-logbook measurements");
+            sizes.emplace_back(n, measure(suite, o, n));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "wingtrail-bench: %s\n", e.what());
+        std::fprintf(stderr, "\nwingtrail-bench: %s\n", e.what());
         return 3;
     }
-    for (const auto& p : problems)
-        std::fprintf(stderr, "wingtrail-bench: wrong result: %s\n", p.c_str());
-    return problems.empty() ? 0 : 1;
+    PrintSummary(suite, sizes);
+    bool wrong = false;
+    for (const auto& [n, s] : sizes)
+        for (const auto& p : s.problems()) {
+            std::fprintf(stderr, "wingtrail-bench: wrong result at %ld entries: %s\n", n, p.c_str());
+            wrong = true;
+        }
+    return wrong ? 1 : 0;
 }

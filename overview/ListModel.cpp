@@ -73,20 +73,6 @@ int ListModel::addItem(std::string_view text)
     return handle;
 }
 
-void ListModel::setSubItem(int item, int k, std::string_view text)
-{
-    if (item < 0 || item >= store_.size() || k < 1 || k >= RowStore::kMaxCells)
-        return;
-    store_.setCell(item, k, text);
-    if (sorted_ && k == sortKey_)
-        sortPending_ = true;
-    // Handles count up from the last sync, so a handle below the number of rows the view
-    // knows is one of those rows; rows not yet announced are drawn fresh anyway.
-    if (item < published_)
-        cellsChanged_ = true;
-    changed();
-}
-
 void ListModel::clear()
 {
     beginResetModel();
@@ -131,11 +117,9 @@ void ListModel::setSortOrder(int order)
     }
 }
 
-void ListModel::changed()
+void ListModel::queueSync()
 {
     // One sync when the event loop turns, however many rows a fill appends meanwhile.
-    if (syncQueued_)
-        return;
     syncQueued_ = true;
     QMetaObject::invokeMethod(this, &ListModel::sync, Qt::QueuedConnection);
 }

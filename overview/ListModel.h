@@ -26,7 +26,19 @@ public:
 
     void addColumn(const QString& header);
     int addItem(std::string_view text);
-    void setSubItem(int item, int k, std::string_view text);
+    void setSubItem(int item, int k, std::string_view text)
+    {
+        if (item < 0 || item >= store_.size() || k < 1 || k >= RowStore::kMaxCells)
+            return;
+        store_.setCell(item, k, text);
+        if (sorted_ && k == sortKey_)
+            sortPending_ = true;
+        // Handles count up from the last sync, so a handle below the number of rows the
+        // view knows is one of those rows; rows not yet announced are drawn fresh anyway.
+        if (item < published_)
+            cellsChanged_ = true;
+        changed();
+    }
     void clear();
     int count() const { return static_cast<int>(order_.size()); }
     std::string_view cell(int row, int column) const; // display order; call sync() first
@@ -45,7 +57,12 @@ public:
     std::size_t bytesHeld() const;
 
 private:
-    void changed();
+    void changed()
+    {
+        if (!syncQueued_)
+            queueSync();
+    }
+    void queueSync();
 
     RowStore store_;
     std::vector<std::uint32_t> order_; // handles in display order

@@ -53,6 +53,12 @@ std::string CaseFolded(std::string_view s)
     std::size_t i = 0;
     while (i < s.size()) {
         const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            // Most of a cell that holds a "Zürich" is ASCII, which folds to its lower case.
+            out += static_cast<char>(lowerAscii(b));
+            ++i;
+            continue;
+        }
         char32_t cp = b;
         std::size_t len = 1;
         if (b >= 0xC2 && b <= 0xDF) {

@@ -1,21 +1,31 @@
 #include "overview/ListView.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPalette>
+#include <QScrollBar>
+#include <QStyle>
 
 #include "overview/ListModel.h"
 #include "platform/Twips.h"
 
 using overview_detail::ListModel;
 
-ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListModel(this))
+ListView::ListView(QWidget* parent) : QTableView(parent), model_(new ListModel(this))
 {
     setModel(model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    // Tab leaves the list for the next control, as in every other window.
+    setTabKeyNavigation(false);
+    // One height for every row, never measured from the contents.
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(fontMetrics().height() + 2 * style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, this) + 2);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -44,6 +54,27 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListModel(th
 
 ListView::~ListView() = default;
 
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = currentIndex();
+    const int column = current.isValid() ? current.column() : 0;
+    const int last = model_->rowCount() - 1;
+    switch (action) {
+    case MoveHome:
+        return last < 0 ? QModelIndex() : model_->index(0, column);
+    case MoveEnd:
+        return last < 0 ? QModelIndex() : model_->index(last, column);
+    case MoveLeft:
+    case MoveRight: {
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(bar->value() + (action == MoveLeft ? -1 : 1) * bar->singleStep());
+        return current;
+    }
+    default:
+        return QTableView::moveCursor(action, modifiers);
+    }
+}
+
 void ListView::addColumn(const QString& header, int widthTwips)
 {
     model_->addColumn(header);
@@ -60,7 +91,6 @@ void ListView::setSubItem(int item, int k, const QString& text)
 
 int ListView::addItem(std::string_view utf8) { return model_->addItem(utf8); }
 
-void ListView::setSubItem(int item, int k, std::string_view utf8) { model_->setSubItem(item, k, utf8); }
 
 void ListView::clear() { model_->clear(); }
 

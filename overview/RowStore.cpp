@@ -136,7 +136,7 @@ std::string_view RowStore::cell(int handle, int k) const
     return std::string_view(p, len);
 }
 
-void RowStore::setCell(int handle, int k, std::string_view text)
+void RowStore::setCellElsewhere(int handle, int k, std::string_view text)
 {
     if (handle < 0 || handle >= size() || k < 0 || k >= kMaxCells)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,8 +24,29 @@ public:
     std::string_view cell(int handle, int k) const;
     // Setting the next cell of the newest row (what a fill does) grows its record in
     // place; a cell of an earlier row rebuilds that record at the end and leaves the old
-    // one unused until clear().
-    void setCell(int handle, int k, std::string_view text);
+    // one unused until clear(). The fill's case is inline: it runs 13 times a row.
+    void setCell(int handle, int k, std::string_view text)
+    {
+        if (handle == tail_ && handle >= 0 && k > 0 && k < kMaxCells && text.size() < 0x80) {
+            Chunk& last = chunks_.back();
+            const std::uint32_t offset = static_cast<std::uint32_t>(rows_[static_cast<std::size_t>(handle)]);
+            char* data = last.data.get();
+            const int count = static_cast<unsigned char>(data[offset]);
+            const std::size_t extra = static_cast<std::size_t>(k - count) + 1 + text.size();
+            if (k >= count && last.used + extra <= last.capacity) {
+                char* p = data + last.used;
+                for (int i = count; i < k; ++i)
+                    *p++ = 0;
+                *p++ = static_cast<char>(text.size());  // a length below 0x80 is its own varint
+                if (!text.empty())
+                    std::memcpy(p, text.data(), text.size());
+                data[offset] = static_cast<char>(k + 1);
+                last.used += static_cast<std::uint32_t>(extra);
+                return;
+            }
+        }
+        setCellElsewhere(handle, k, text);
+    }
     void clear();
     // Bytes held, for the memory checks.
     std::size_t bytesHeld() const;
@@ -35,6 +57,7 @@ private:
         std::uint32_t capacity = 0;
         std::uint32_t used = 0;
     };
+    void setCellElsewhere(int handle, int k, std::string_view text);
     const char* record(int handle) const;
     char* reserve(std::size_t bytes); // room at the end of the last chunk
 

@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -361,6 +362,49 @@ TEST(ListViewControl, SelectedTextFollowsItsRowThroughASort)
     EXPECT_EQ(t.list.selectedText(), QString("3"));
     t.list.clear();
     EXPECT_FALSE(t.list.selectedText().has_value());
+}
+
+// The keys of a list in report view: Up and Down, Home and End move the selected row;
+// Left and Right scroll the columns sideways and keep the row; Tab is left to the window.
+TEST(ListViewControl, KeysMoveByRowsAndScrollSideways)
+{
+    ListView list;
+    for (int c = 0; c < 14; ++c)
+        list.addColumn(QStringLiteral("C%1").arg(c), 1440);
+    for (int i = 0; i < 50; ++i)
+        list.addItem(QString::number(i));
+    list.setSubItem(7, 3, QStringLiteral("a cell much longer than its column, which is cut off and never wraps"));
+    list.resize(400, 300);
+    list.show();
+    list.setFocus();
+    QCoreApplication::processEvents();  // the view learns of the rows
+    const QRect cell = list.visualRect(list.model()->index(3, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(list.selectedText(), QString("3"));
+
+    QScrollBar* bar = list.horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "14 columns are wider than the list";
+    QTest::keyClick(&list, Qt::Key_Right);
+    QTest::keyClick(&list, Qt::Key_Right);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(list.selectedText(), QString("3"));
+    QTest::keyClick(&list, Qt::Key_Left);
+    QTest::keyClick(&list, Qt::Key_Left);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(list.selectedText(), QString("3"));
+
+    const struct {
+        Qt::Key key;
+        const char* row;
+    } moves[] = {{Qt::Key_Down, "4"}, {Qt::Key_Up, "3"}, {Qt::Key_End, "49"}, {Qt::Key_Home, "0"}};
+    for (const auto& m : moves) {
+        QTest::keyClick(&list, m.key);
+        EXPECT_EQ(list.selectedText(), QString(m.row)) << m.key;
+    }
+    EXPECT_FALSE(list.tabKeyNavigation());
+    // Every row is one line high, whatever it holds.
+    EXPECT_EQ(list.rowHeight(7), list.rowHeight(0));
+    EXPECT_LT(list.rowHeight(0), 2 * list.fontMetrics().height());
 }
 
 TEST(ListViewControl, AHeaderClickReportsItsColumnCountedFromOne)
