@@ -395,6 +395,31 @@ TEST_F(Bound, ControlsShowTheCurrentRecordAndFollowAddNew)
     EXPECT_TRUE(rs->Fields("departure").isNull());
 }
 
+// A value longer than its box opens showing its start ("KLM Royal Dut..."), not its end
+// ("...l Royal Dutch Airlines"), in every kind of single-line box, the combo's included.
+TEST_F(Bound, ALongValueShowsItsStart)
+{
+    const std::string airline = "KLM Royal Dutch Airlines, the flying Dutchman since 1919";
+    folder.exec("UPDATE tblLog SET airline = '" + airline + "', flightrule = '" + airline + "'");
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    QWidget window;
+    platform::TextBox limited(&window);
+    limited.setMaxLengthLimit(10);
+    QLineEdit plain(&window);
+    QComboBox rule(&window);
+    rule.setEditable(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{&limited, &plain, &rule})
+        w->setFixedWidth(80);
+    window.show();
+    platform::Bind(&limited, rs, "airline");
+    platform::Bind(&plain, rs, "airline");
+    platform::Bind(&rule, rs, "flightrule");
+    for (QLineEdit* box : {static_cast<QLineEdit*>(&limited), &plain, rule.lineEdit()}) {
+        EXPECT_EQ(box->text().toStdString(), airline);
+        EXPECT_EQ(box->cursorPosition(), 0) << "the box shows the end of its value";
+    }
+}
+
 TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
 {
     rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
@@ -504,7 +529,8 @@ TEST_F(Bound, TheBindingEndsWhenTheRecordsetCloses)
     QLineEdit box;
     platform::Bind(&box, rs, "departure");
     rs->Close();
-    QTest::keyClicks(&box, "X"); // must not reach a closed recordset
+    QTest::keyClick(&box, Qt::Key_End); // the box opened showing its start
+    QTest::keyClicks(&box, "X");        // must not reach a closed recordset
     EXPECT_TRUE(seams.errors.empty());
     EXPECT_EQ(box.text(), "EDDFX");
 }
