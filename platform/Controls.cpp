@@ -6,6 +6,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <algorithm>
 #include <climits>
 
@@ -273,6 +277,71 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
 
 bool DatePicker::focusNextPrevChild(bool next) { return QAbstractSpinBox::focusNextPrevChild(next); }
 
+void DatePicker::showCalendar()
+{
+    if (isReadOnly() || !calendarPopup())
+        return;
+    // The calendar opens from a press on the arrow; QDateTimeEdit has no other way in.
+    QStyleOptionComboBox combo;
+    combo.initFrom(this);
+    combo.editable = true;
+    combo.subControls = QStyle::SC_All;
+    const QRect arrow = style()->subControlRect(QStyle::CC_ComboBox, &combo, QStyle::SC_ComboBoxArrow, this);
+    const QPointF at = arrow.isValid() ? QPointF(arrow.center()) : QPointF(width() - 4, height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QDateEdit::mousePressEvent(&press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QDateEdit::mouseReleaseEvent(&release);
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    const bool vertical = e->key() == Qt::Key_Up || e->key() == Qt::Key_Down;
+    if ((e->key() == Qt::Key_F4 && mods == Qt::NoModifier) || (vertical && mods == Qt::AltModifier)) {
+        showCalendar();
+        e->accept();
+        return;
+    }
+    const bool steps = vertical || e->key() == Qt::Key_PageUp || e->key() == Qt::Key_PageDown;
+    if (steps && (mods & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
+        e->accept();
+        return;
+    }
+    QDateEdit::keyPressEvent(e);
+}
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {}
+
+void PictureBox::paintEvent(QPaintEvent* e)
+{
+    QLabel::paintEvent(e);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect opt;
+    opt.initFrom(this);
+    // Inside the border, around what the window shows of the picture.
+    opt.rect = visibleRegion().boundingRect().intersected(contentsRect()).adjusted(1, 1, -1, -1);
+    opt.backgroundColor = palette().color(QPalette::Window);
+    // Styles draw the frame only after a Tab, but a window opens with the focus here and
+    // nothing else would show where it is.
+    opt.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+}
+
+void PictureBox::focusInEvent(QFocusEvent* e)
+{
+    QLabel::focusInEvent(e);
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* e)
+{
+    QLabel::focusOutEvent(e);
+    update();
+}
+
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 {
     auto* panel = new QLabel(this);
@@ -287,7 +356,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 QLabel* MakePictureBox(QWidget* parent, const QString& name, const QPixmap& picture, int leftTwips,
                        int topTwips)
 {
-    auto* box = new QLabel(parent);
+    auto* box = new PictureBox(parent);
     box->setObjectName(name);
     box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     box->setLineWidth(2);

@@ -87,6 +87,14 @@ protected:
     // Tab leaves the picker, as it leaves every other control; the arrow keys move
     // between day, month and year.
     bool focusNextPrevChild(bool next) override;
+    // F4, Alt+Down and Alt+Up open the calendar, as they open a drop-down list; no other
+    // key with Alt, Ctrl or Meta steps the date, which would change it out of sight of
+    // the section the user is looking at.
+    void keyPressEvent(QKeyEvent* e) override;
+
+public:
+    // Opens the calendar on the date shown, as a click on the arrow does.
+    void showCalendar();
 };
 
 // A status bar with one panel, 1440 twips wide, that nothing writes to.
@@ -94,6 +102,19 @@ class StatusBar : public QStatusBar {
     Q_OBJECT
 public:
     explicit StatusBar(QWidget* parent = nullptr);
+};
+
+// A picture box: a tab stop that shows it holds the focus with the style's focus frame
+// around the part of it that is on the screen (the banner is wider than its window).
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 };
 
 // A picture box sized to its picture plus a 2-pixel three-dimensional border.
