@@ -11,6 +11,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wingtrail"));
+    platform::App::UseDesignedStyle();
     resources::Init();
     QApplication::setWindowIcon(resources::ProgramIcon());
 

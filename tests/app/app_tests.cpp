@@ -2,11 +2,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,6 +19,8 @@
 #include "app/Remedies.h"
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
+#include "entry/frmNewLog.h"
+#include "platform/App.h"
 #include "platform/Controls.h"
 #include "platform/Errors.h"
 #include "platform/Twips.h"
@@ -311,4 +318,32 @@ TEST(About, EtchedSeparatorShowsOnLightAndDarkPalettes)
         EXPECT_GT(highlight.lightness(), window.lightness()) << what << ": the highlight line does not show";
     }
     QApplication::setPalette(original);
+}
+
+// Whatever style the desktop sets, the fixed boxes of the entry form get the room their
+// style asks for: the text fits with its descenders, and the date picker and the combo
+// keep their frames. (Fusion asks one pixel more than 315 twips for the combo and the date
+// picker and draws them well in it; adwaita-qt asks 15 to 21 more.)
+TEST(Look, TheEntryFormsBoxesFitWhateverStyleTheDesktopSets)
+{
+    const QString before = QApplication::style()->name();
+    QStringList desktopStyles = QStyleFactory::keys();
+    desktopStyles.removeAll(QStringLiteral("Fusion"));
+    if (desktopStyles.isEmpty())
+        GTEST_SKIP() << "no style but Fusion is installed (adwaita-qt6 is one)";
+    for (const QString& desktop : desktopStyles) {
+        SCOPED_TRACE(desktop.toStdString());
+        QApplication::setStyle(QStyleFactory::create(desktop));
+        platform::App::UseDesignedStyle();
+        ProgramFolder folder;
+        frmNewLog form;
+        const QList<QWidget*> boxes = {static_cast<QWidget*>(form.txtDate), form.txtFrom,       form.txtTo,       form.txtDepTime,
+                                       form.txtArrTime, form.txtFlightTime, form.txtAircraft, form.txtAirline,
+                                       form.txtCallsign, form.txtFlightRule, form.txtPax,     form.txtCargo};
+        for (QWidget* box : boxes)
+            EXPECT_LE(box->minimumSizeHint().height(), box->height() + 1)
+                << box->objectName().toStdString() << " is cut: " << box->height() << " pixels for the "
+                << box->minimumSizeHint().height() << " its style needs";
+    }
+    QApplication::setStyle(QStyleFactory::create(before));
 }
