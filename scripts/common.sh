@@ -6,7 +6,7 @@ BUILD=${WINGTRAIL_BUILD_DIR:-$ROOT/build}
 
 PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev sqlite3
           fonts-dejavu-core xvfb xauth openbox xdotool x11-utils locales
-          dbus at-spi2-core python3-pyatspi adwaita-qt6 qt6-base-private-dev)
+          dbus at-spi2-core python3-pyatspi adwaita-qt6)
 
 # What scripts/sanitize and scripts/fuzz build with. GCC leaves float-to-integer overflow
 # out of "undefined", so it is named.

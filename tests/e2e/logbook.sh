@@ -102,6 +102,12 @@ click_in "$overview" $from_header_x 122
 [ "$(order)" = "2 1 " ] || fail "one click on From gives the order $(order), not 2 1 (LFPG before EDDF)"
 click_in "$overview" $from_header_x 122
 [ "$(order)" = "1 2 " ] || fail "a second click on From gives the order $(order), not 1 2"
+# The same by keyboard: Tab from the rows to the header, Right twice to "From", Space.
+click_in "$overview" 60 150
+keys Tab Right Right space
+[ "$(order)" = "2 1 " ] || fail "Space on the From header gives the order $(order), not 2 1"
+keys Return
+[ "$(order)" = "1 2 " ] || fail "Enter on the From header gives the order $(order), not 1 2"
 
 # 4. Edit the first entry by keyboard: select it, Tab to Edit, change the aircraft, Save, Yes.
 click_in "$overview" 60 150

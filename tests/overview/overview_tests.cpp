@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <map>
 #include <sstream>
@@ -389,6 +390,43 @@ TEST(OverviewSorting, ClickingAHeaderInTheWindowSorts)
                       QPoint(h->sectionViewportPosition(section) + 10, h->height() / 2));
     EXPECT_TRUE(form.lstOverview->Sorted());
     EXPECT_EQ(Column(form.lstOverview, 0), QStringList({"4", "3", "2", "1"}));
+    form.Unload();
+    EXPECT_TRUE(seams.errors.empty());
+}
+
+// The keyboard's header click: Tab from the rows reaches the header, the arrows pick a
+// column, Space or Enter clicks it; each click goes through lstOverview_ColumnClick as a
+// mouse click does (descending and kept sorted, then ascending once), and Tab goes on to
+// Edit.
+TEST(OverviewSorting, TheHeaderIsClickedFromTheKeyboard)
+{
+    ProgramFolder folder;
+    Seams seams;
+    SortFixture(folder);
+    frmOverviewLog form;
+    ASSERT_TRUE(form.showNormal());
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.lstOverview->setFocus();
+    QTest::keyClick(form.lstOverview, Qt::Key_Tab);
+    QHeaderView* h = form.lstOverview->header();
+    ASSERT_TRUE(h->hasFocus()) << "Tab from the rows does not reach the header";
+    QTest::keyClick(h, Qt::Key_Space); // "Nr.", the first column
+    EXPECT_TRUE(form.lstOverview->Sorted());
+    EXPECT_EQ(Column(form.lstOverview, 0), QStringList({"4", "3", "2", "1"}));
+    struct Step { Qt::Key key; bool sorted; int sortKey; int sortOrder; };
+    for (const Step& s : {Step{Qt::Key_Return, false, 0, 0}, Step{Qt::Key_End, false, 0, 0},
+                          Step{Qt::Key_Enter, true, 13, 1}, Step{Qt::Key_Home, true, 13, 1},
+                          Step{Qt::Key_Right, true, 13, 1}, Step{Qt::Key_Space, false, 1, 0}}) {
+        QTest::keyClick(h, s.key);
+        EXPECT_EQ(form.lstOverview->Sorted(), s.sorted) << s.key;
+        EXPECT_EQ(form.lstOverview->SortKey(), s.sortKey) << s.key;
+        EXPECT_EQ(form.lstOverview->SortOrder(), s.sortOrder) << s.key;
+    }
+    // The last column picked was scrolled into view before; Home brought the list back.
+    EXPECT_EQ(form.lstOverview->horizontalScrollBar()->value(), 0);
+    QTest::keyClick(h, Qt::Key_Tab);
+    EXPECT_TRUE(form.cmdEdit->hasFocus());
     form.Unload();
     EXPECT_TRUE(seams.errors.empty());
 }
