@@ -1,6 +1,9 @@
 #include "platform/Controls.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -309,6 +312,65 @@ void DatePicker::keyPressEvent(QKeyEvent* e)
         return;
     }
     QDateEdit::keyPressEvent(e);
+}
+
+namespace {
+class ComboBoxAccessible : public QAccessibleWidget {
+public:
+    explicit ComboBoxAccessible(ComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return combo()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = combo()->view() && combo()->view()->isVisible();
+        s.editable = combo()->isEditable();
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        return {QAccessibleActionInterface::showMenuAction(), QAccessibleActionInterface::pressAction()};
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action == QAccessibleActionInterface::showMenuAction() || action == QAccessibleActionInterface::pressAction())
+            combo()->showPopup();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* accessibleComboBox(const QString& key, QObject* object)
+{
+    if (key == QLatin1String("platform::ComboBox"))
+        return new ComboBoxAccessible(static_cast<ComboBox*>(object));
+    return nullptr;
+}
+} // namespace
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent)
+{
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleComboBox), true);
+    Q_UNUSED(factoryInstalled);
+}
+
+void ComboBox::setAccessibleNames(const QString& name)
+{
+    setAccessibleName(name);
+    if (lineEdit())
+        lineEdit()->setAccessibleName(name);
 }
 
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {}

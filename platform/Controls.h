@@ -3,6 +3,7 @@
 // behaviour the program relies on: a KeyPress event that sees every typed character
 // before the box takes it, length limits, a stretching image, a picture box sized to its
 // picture, a status bar with one empty panel, the platform's date picker.
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,6 +96,17 @@ protected:
 public:
     // Opens the calendar on the date shown, as a click on the arrow does.
     void showCalendar();
+};
+
+// An editable combo box as a screen reader should hear it: by its name (its label), with
+// what it holds as its value, and its inner field named the same. (Qt's own reading on
+// Linux speaks the value as the name: "SVFR" instead of "Flightrule".)
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget* parent = nullptr);
+    // Names the box and its inner field for the accessibility tools.
+    void setAccessibleNames(const QString& name);
 };
 
 // A status bar with one panel, 1440 twips wide, that nothing writes to.

@@ -119,7 +119,11 @@ done
 wait_focus "$OVERVIEW" 'push button|Edit' "Tab from the list"
 keys space
 edit=$(wait_window "^$EDIT\$") || { fail "Edit opened no window"; finish logbook; }
-screen dump "$EDIT" | grep -q '^text|Airline|Lufthansa|' || fail "the edit window does not show the first entry's airline"
+screen dump "$EDIT" > "$WORK/edit.txt"
+grep -q '^text|Airline|Lufthansa|' "$WORK/edit.txt" || fail "the edit window does not show the first entry's airline"
+# The flight rule is heard by its name, its field too, whatever it holds.
+grep -q '^combo box|Flightrule|' "$WORK/edit.txt" || fail "the flight rule box is not heard as 'Flightrule': $(grep '^combo' "$WORK/edit.txt")"
+grep -q '^text|Flightrule|IFR|' "$WORK/edit.txt" || fail "the flight rule's field is not named: $(grep -A4 '^combo' "$WORK/edit.txt")"
 for _ in $(seq 8); do keys Tab; done # banner, date, from, to, dep, arr, +1, flight time, aircraft
 wait_focus "$EDIT" 'text|Aircraft' "eight Tabs into the edit window"
 keys ctrl+a; typed A321
