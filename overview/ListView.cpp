@@ -1,5 +1,6 @@
 #include "overview/ListView.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -11,6 +12,7 @@
 #include <QPalette>
 
 #include "overview/ListModel.h"
+#include "overview/ListViewAccessible.h"
 #include "platform/Twips.h"
 
 using overview_detail::ListModel;
@@ -100,6 +102,9 @@ private:
 
 ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListModel(this))
 {
+    static const bool factoryInstalled =
+        (QAccessible::installFactory(overview_detail::ListViewAccessibleFactory), true);
+    Q_UNUSED(factoryInstalled);
     setHeader(new KeyboardHeader(this));
     setModel(model_);
     setRootIsDecorated(false);
@@ -162,6 +167,8 @@ QString ListView::text(int row, int column) const
     const std::string_view s = model_->cell(row, column);
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+void ListView::bringUpToDate() const { model_->sync(); }
 
 std::optional<QString> ListView::selectedText() const
 {

@@ -108,6 +108,12 @@ keys Tab Right Right space
 [ "$(order)" = "2 1 " ] || fail "Space on the From header gives the order $(order), not 2 1"
 keys Return
 [ "$(order)" = "1 2 " ] || fail "Enter on the From header gives the order $(order), not 1 2"
+# And as a screen reader does it: the list is a table whose headers press.
+screen dump "$OVERVIEW" | grep -q '^table|Logbook Overview|' || fail "the list is not heard as a table: $(screen dump "$OVERVIEW" | grep 'Logbook Overview')"
+screen do "$OVERVIEW" 'table column header' From Press
+[ "$(order)" = "2 1 " ] || fail "pressing the From header over the accessibility bus gives the order $(order), not 2 1"
+screen do "$OVERVIEW" 'table column header' From Press
+[ "$(order)" = "1 2 " ] || fail "pressing the From header again gives the order $(order), not 1 2"
 
 # 4. Edit the first entry by keyboard: select it, Tab to Edit, change the aircraft, Save, Yes.
 click_in "$overview" 60 150
