@@ -15,21 +15,32 @@ namespace {
 
 class Table;
 
-// One cell: row and column of what the list shows now. It reads its text when asked, so
-// a sort or a refill never leaves it telling an old one.
-class Cell : public QAccessibleInterface, public QAccessibleTableCellInterface {
+// What a cell and a header have in common: a part of the list, with no children of its
+// own and no object behind it.
+class Part : public QAccessibleInterface {
 public:
-    Cell(ListView* view, int row, int column) : view_(view), row_(row), column_(column) {}
-
-    // The rows as published: bringing them up to date here could replace this very
-    // cell while it answers (the table forgets its children when rows come).
-    bool isValid() const override { return view_ && row_ < view_->model()->rowCount() && column_ < view_->model()->columnCount(); }
+    explicit Part(ListView* view) : view_(view) {}
     QObject* object() const override { return nullptr; }
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_.data()); }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    void setText(QAccessible::Text, const QString&) override {}
+
+protected:
+    QPointer<ListView> view_;
+};
+
+// One cell: row and column of what the list shows now. It reads its text when asked, so
+// a sort or a refill never leaves it telling an old one.
+class Cell : public Part, public QAccessibleTableCellInterface {
+public:
+    Cell(ListView* view, int row, int column) : Part(view), row_(row), column_(column) {}
+
+    // The rows as published: bringing them up to date here could replace this very
+    // cell while it answers (the table forgets its children when rows come).
+    bool isValid() const override { return view_ && row_ < view_->model()->rowCount() && column_ < view_->model()->columnCount(); }
     QAccessible::Role role() const override { return QAccessible::Cell; }
 
     QString text(QAccessible::Text t) const override
@@ -38,8 +49,6 @@ public:
             return {};
         return view_->model()->index(row_, column_).data().toString();
     }
-    void setText(QAccessible::Text, const QString&) override {}
-
     QRect rect() const override
     {
         if (!isValid())
@@ -82,23 +91,16 @@ public:
     QAccessibleInterface* table() const override { return parent(); }
 
 private:
-    QPointer<ListView> view_;
     int row_, column_;
 };
 
 // One column header; its action is the header click.
-class HeaderCell : public QAccessibleInterface, public QAccessibleActionInterface {
+class HeaderCell : public Part, public QAccessibleActionInterface {
 public:
-    HeaderCell(ListView* view, int column) : view_(view), column_(column) {}
+    HeaderCell(ListView* view, int column) : Part(view), column_(column) {}
     int column() const { return column_; }
 
     bool isValid() const override { return view_ && column_ < view_->model()->columnCount(); }
-    QObject* object() const override { return nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_.data()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
 
     QString text(QAccessible::Text t) const override
@@ -107,8 +109,6 @@ public:
             return {};
         return view_->model()->headerData(column_, Qt::Horizontal).toString();
     }
-    void setText(QAccessible::Text, const QString&) override {}
-
     QRect rect() const override
     {
         if (!isValid())
@@ -145,7 +145,6 @@ public:
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
 private:
-    QPointer<ListView> view_;
     int column_;
 };
 

@@ -380,16 +380,15 @@ void PictureBox::paintEvent(QPaintEvent* e)
     QLabel::paintEvent(e);
     if (!hasFocus())
         return;
+    // Inside the border, around what the window shows of the picture. A style's focus
+    // frame is drawn in the highlight colour, lost on a blue banner: the frame is a dashed
+    // line of the text and base colours on each other, which shows on any picture.
+    const QRect r = visibleRegion().boundingRect().intersected(contentsRect()).adjusted(1, 1, -2, -2);
     QPainter painter(this);
-    QStyleOptionFocusRect opt;
-    opt.initFrom(this);
-    // Inside the border, around what the window shows of the picture.
-    opt.rect = visibleRegion().boundingRect().intersected(contentsRect()).adjusted(1, 1, -1, -1);
-    opt.backgroundColor = palette().color(QPalette::Window);
-    // Styles draw the frame only after a Tab, but a window opens with the focus here and
-    // nothing else would show where it is.
-    opt.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+    painter.setPen(QPen(palette().color(QPalette::Base), 1, Qt::SolidLine));
+    painter.drawRect(r);
+    painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DashLine));
+    painter.drawRect(r);
 }
 
 void PictureBox::focusInEvent(QFocusEvent* e)
