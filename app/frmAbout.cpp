@@ -16,15 +16,14 @@ QString VersionText(int major, int minor, int revision)
 }
 
 namespace {
-// One line of the etched separator: a solid bar of the given colour and pen width.
-QWidget* makeLine(QWidget* parent, const QString& name, const QColor& colour, int x1, int x2, int y, int widthPx)
+// One line of the etched separator: a solid bar in one of the palette's etch colours, so
+// that it follows the desktop's palette, light or dark, as a sunken frame line does.
+QWidget* makeLine(QWidget* parent, const QString& name, QPalette::ColorRole colour, int x1, int x2, int y, int widthPx)
 {
     auto* line = new QWidget(parent);
     line->setObjectName(name);
     line->setAutoFillBackground(true);
-    QPalette pal = line->palette();
-    pal.setColor(QPalette::Window, colour);
-    line->setPalette(pal);
+    line->setBackgroundRole(colour);
     line->setGeometry(px(x1), px(y), px(x2) - px(x1), widthPx);
     return line;
 }
@@ -34,8 +33,11 @@ frmAbout::frmAbout()
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Wingtrail"));
-    // A fixed dialog: no sizing, no minimize or maximize, no task bar button.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    // A fixed dialog: no sizing, no minimize or maximize, no task bar button. The buttons
+    // are named one by one: a dialog left to the defaults gets minimize and maximize from
+    // an X11 window manager.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(resources::ProgramIcon());
     QWidget* c = client();
 
@@ -50,9 +52,10 @@ frmAbout::frmAbout()
     lbWingtrail = platform::MakeLabel(c, QStringLiteral("lbWingtrail"), QStringLiteral("Wingtrail"), 120, 2640, 3015, 255);
     lblVersion = platform::MakeLabel(c, QStringLiteral("lblVersion"), QStringLiteral("Version"), 120, 3000, 3135, 255);
 
-    // The etched separator: a grey line with a white one a pixel below it.
-    Line1[1] = makeLine(c, QStringLiteral("Line1_1"), QColor(0x80, 0x80, 0x80), 90, 5654, 2445, 1);
-    Line1[0] = makeLine(c, QStringLiteral("Line1_0"), Qt::white, 105, 5654, 2460, 2);
+    // The etched separator: the shadow line (grey on a light desktop) with the highlight
+    // line (white there) a pixel below it.
+    Line1[1] = makeLine(c, QStringLiteral("Line1_1"), QPalette::Dark, 90, 5654, 2445, 1);
+    Line1[0] = makeLine(c, QStringLiteral("Line1_0"), QPalette::Light, 105, 5654, 2460, 2);
 
     setTabOrder(cmdOK, picIcon);
     setClientSizeTwips(5730, 3555);

@@ -49,7 +49,10 @@ void digitKeyFilter(int& KeyAscii) { acceptDigitsAnd(0, KeyAscii); }
 void nameAfter(QLabel* label, QWidget* control)
 {
     label->setBuddy(control);
-    control->setAccessibleName(label->text());
+    if (auto* combo = qobject_cast<platform::ComboBox*>(control))
+        combo->setAccessibleNames(label->text());
+    else
+        control->setAccessibleName(label->text());
 }
 
 template <class Control>
@@ -125,7 +128,7 @@ LogEntryForm::LogEntryForm(Variant variant)
     lblCallsign = label(f, "lblCallsign", "Callsign", 240, 2160, 1815);
     txtCallsign = textBox(f, "txtCallsign", 2160, 2040, isNew ? 0 : 10);
     lblFlightRule = label(f, "lblFlightRule", "Flightrule", 5160, 2160, 1455);
-    txtFlightRule = place(new QComboBox(f), "txtFlightRule", 6720, 2040, 1815, 315);
+    txtFlightRule = place(new platform::ComboBox(f), "txtFlightRule", 6720, 2040, 1815, 315);
     txtFlightRule->setEditable(true);
     // The items are suggestions only: typed text is kept as typed, never completed to an
     // item and never added to the list.

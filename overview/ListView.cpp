@@ -1,19 +1,112 @@
 #include "overview/ListView.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOption>
+#include <algorithm>
 
 #include "overview/ListModel.h"
+#include "overview/ListViewAccessible.h"
 #include "platform/Twips.h"
 
 using overview_detail::ListModel;
 
+namespace {
+
+// The list's header as a keyboard user reaches it: a tab stop of the list, right after
+// its rows, in which Left, Right, Home and End pick a column (shown by the style's focus
+// frame) and Space or Enter clicks it, exactly as the mouse does.
+class KeyboardHeader : public QHeaderView {
+public:
+    explicit KeyboardHeader(QTableView* list) : QHeaderView(Qt::Horizontal, list), list_(list)
+    {
+        setFocusPolicy(Qt::TabFocus);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->modifiers() & ~Qt::KeypadModifier & ~Qt::ShiftModifier) // Alt, Ctrl: not ours
+            return QHeaderView::keyPressEvent(e);
+        const int columns = count();
+        int visual = visualIndex(current_);
+        switch (e->key()) {
+        case Qt::Key_Left: visual = std::max(0, visual - 1); break;
+        case Qt::Key_Right: visual = std::min(columns - 1, visual + 1); break;
+        case Qt::Key_Home: visual = 0; break;
+        case Qt::Key_End: visual = columns - 1; break;
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (current_ >= 0 && current_ < columns)
+                emit sectionClicked(current_);
+            e->accept();
+            return;
+        default:
+            return QHeaderView::keyPressEvent(e);
+        }
+        e->accept();
+        setCurrent(logicalIndex(visual));
+    }
+
+    void focusInEvent(QFocusEvent* e) override
+    {
+        QHeaderView::focusInEvent(e);
+        setCurrent(std::clamp(current_, 0, std::max(0, count() - 1)));
+    }
+
+    void focusOutEvent(QFocusEvent* e) override
+    {
+        QHeaderView::focusOutEvent(e);
+        viewport()->update();
+    }
+
+    void paintSection(QPainter* painter, const QRect& rect, int logical) const override
+    {
+        QHeaderView::paintSection(painter, rect, logical);
+        if (!hasFocus() || logical != current_)
+            return;
+        QStyleOptionFocusRect opt;
+        opt.initFrom(this);
+        opt.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
+        opt.rect = rect.adjusted(2, 2, -2, -2);
+        opt.backgroundColor = palette().color(QPalette::Button);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, painter, this);
+    }
+
+private:
+    void setCurrent(int logical)
+    {
+        current_ = logical;
+        // The list scrolls sideways to the column picked, as it does to a clicked one.
+        const int left = sectionPosition(logical), right = left + sectionSize(logical);
+        QScrollBar* bar = list_->horizontalScrollBar();
+        if (left < bar->value())
+            bar->setValue(left);
+        else if (right > bar->value() + list_->viewport()->width())
+            bar->setValue(right - list_->viewport()->width());
+        viewport()->update();
+    }
+
+    QTableView* list_;
+    int current_ = 0;
+};
+
+} // namespace
+
 ListView::ListView(QWidget* parent) : QTableView(parent), model_(new ListModel(this))
 {
+    static const bool factoryInstalled =
+        (QAccessible::installFactory(overview_detail::ListViewAccessibleFactory), true);
+    Q_UNUSED(factoryInstalled);
+    setHorizontalHeader(new KeyboardHeader(this));
     setModel(model_);
     setShowGrid(false);
     setWordWrap(false);
@@ -102,6 +195,8 @@ QString ListView::text(int row, int column) const
     const std::string_view s = model_->cell(row, column);
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+void ListView::bringUpToDate() const { model_->sync(); }
 
 std::optional<QString> ListView::selectedText() const
 {

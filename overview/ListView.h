@@ -41,6 +41,9 @@ public:
     // pending sort up to date. Out of range gives an empty text.
     QString text(int row, int column) const;
     std::optional<QString> selectedText() const;
+    // Publishes rows appended and a sort asked for since the event loop last turned, so
+    // that the model, its indexes and its selection show them (the screen reader's view).
+    void bringUpToDate() const;
 
     bool Sorted() const;
     void setSorted(bool sorted);

@@ -1,6 +1,7 @@
 #include "overview/frmOverviewLog.h"
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <cstdint>
@@ -82,7 +83,9 @@ frmOverviewLog::frmOverviewLog()
 
     setTabOrder(picMain, Frame1);
     setTabOrder(Frame1, lstOverview);
-    setTabOrder(lstOverview, StatusBar1);
+    // The list's header follows its rows: the keyboard's way to a header click.
+    setTabOrder(lstOverview, lstOverview->header());
+    setTabOrder(lstOverview->header(), StatusBar1);
     setTabOrder(StatusBar1, cmdEdit);
     setTabOrder(cmdEdit, cmdDelete);
 

@@ -1,6 +1,7 @@
 #include "platform/App.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QStyleFactory>
 
 namespace platform::App {
 
@@ -25,6 +26,12 @@ QString Title()
 {
     const QString name = QCoreApplication::applicationName();
     return name.isEmpty() ? QStringLiteral("Wingtrail") : name;
+}
+
+void UseDesignedStyle()
+{
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
 }
 
 int Major() { return WT_VERSION_MAJOR; }

@@ -109,14 +109,22 @@ private:
         }
         updating_ = true;
         const QString text = QString::fromStdString(v.toText());
-        if (auto* w = qobject_cast<TextBox*>(control_))
+        // A single-line box puts the caret after a text it is given, scrolled to its end:
+        // a value longer than the box would open showing its last letters. It shows the
+        // start, as a value the user comes to read does.
+        if (auto* w = qobject_cast<TextBox*>(control_)) {
             w->showText(text); // a stored value longer than the box's limit is shown whole
-        else if (auto* w = qobject_cast<QLineEdit*>(control_))
+            w->setCursorPosition(0);
+        } else if (auto* w = qobject_cast<QLineEdit*>(control_)) {
             w->setText(text);
-        else if (auto* w = qobject_cast<QPlainTextEdit*>(control_))
+            w->setCursorPosition(0);
+        } else if (auto* w = qobject_cast<QPlainTextEdit*>(control_)) {
             w->setPlainText(text);
-        else if (auto* w = qobject_cast<QComboBox*>(control_))
+        } else if (auto* w = qobject_cast<QComboBox*>(control_)) {
             w->setEditText(text);
+            if (w->lineEdit())
+                w->lineEdit()->setCursorPosition(0);
+        }
         // A check box and a date picker cannot show Null (nor a date picker a text that is
         // not a date): they show unticked and today. A stored record keeps what it holds
         // until the user changes the control; a new one takes what they show, so that a

@@ -1,11 +1,18 @@
 #include "platform/Controls.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <algorithm>
 #include <climits>
 
@@ -273,6 +280,129 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
 
 bool DatePicker::focusNextPrevChild(bool next) { return QAbstractSpinBox::focusNextPrevChild(next); }
 
+void DatePicker::showCalendar()
+{
+    if (isReadOnly() || !calendarPopup())
+        return;
+    // The calendar opens from a press on the arrow; QDateTimeEdit has no other way in.
+    QStyleOptionComboBox combo;
+    combo.initFrom(this);
+    combo.editable = true;
+    combo.subControls = QStyle::SC_All;
+    const QRect arrow = style()->subControlRect(QStyle::CC_ComboBox, &combo, QStyle::SC_ComboBoxArrow, this);
+    const QPointF at = arrow.isValid() ? QPointF(arrow.center()) : QPointF(width() - 4, height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QDateEdit::mousePressEvent(&press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QDateEdit::mouseReleaseEvent(&release);
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    const bool vertical = e->key() == Qt::Key_Up || e->key() == Qt::Key_Down;
+    if ((e->key() == Qt::Key_F4 && mods == Qt::NoModifier) || (vertical && mods == Qt::AltModifier)) {
+        showCalendar();
+        e->accept();
+        return;
+    }
+    const bool steps = vertical || e->key() == Qt::Key_PageUp || e->key() == Qt::Key_PageDown;
+    if (steps && (mods & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
+        e->accept();
+        return;
+    }
+    QDateEdit::keyPressEvent(e);
+}
+
+namespace {
+class ComboBoxAccessible : public QAccessibleWidget {
+public:
+    explicit ComboBoxAccessible(ComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return combo()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = combo()->view() && combo()->view()->isVisible();
+        s.editable = combo()->isEditable();
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        return {QAccessibleActionInterface::showMenuAction(), QAccessibleActionInterface::pressAction()};
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action == QAccessibleActionInterface::showMenuAction() || action == QAccessibleActionInterface::pressAction())
+            combo()->showPopup();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* accessibleComboBox(const QString& key, QObject* object)
+{
+    if (key == QLatin1String("platform::ComboBox"))
+        return new ComboBoxAccessible(static_cast<ComboBox*>(object));
+    return nullptr;
+}
+} // namespace
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent)
+{
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleComboBox), true);
+    Q_UNUSED(factoryInstalled);
+}
+
+void ComboBox::setAccessibleNames(const QString& name)
+{
+    setAccessibleName(name);
+    if (lineEdit())
+        lineEdit()->setAccessibleName(name);
+}
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {}
+
+void PictureBox::paintEvent(QPaintEvent* e)
+{
+    QLabel::paintEvent(e);
+    if (!hasFocus())
+        return;
+    // Inside the border, around what the window shows of the picture. A style's focus
+    // frame is drawn in the highlight colour, lost on a blue banner: the frame is a dashed
+    // line of the text and base colours on each other, which shows on any picture.
+    const QRect r = visibleRegion().boundingRect().intersected(contentsRect()).adjusted(1, 1, -2, -2);
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Base), 1, Qt::SolidLine));
+    painter.drawRect(r);
+    painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DashLine));
+    painter.drawRect(r);
+}
+
+void PictureBox::focusInEvent(QFocusEvent* e)
+{
+    QLabel::focusInEvent(e);
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* e)
+{
+    QLabel::focusOutEvent(e);
+    update();
+}
+
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 {
     auto* panel = new QLabel(this);
@@ -287,7 +417,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 QLabel* MakePictureBox(QWidget* parent, const QString& name, const QPixmap& picture, int leftTwips,
                        int topTwips)
 {
-    auto* box = new QLabel(parent);
+    auto* box = new PictureBox(parent);
     box->setObjectName(name);
     box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     box->setLineWidth(2);

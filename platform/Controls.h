@@ -3,6 +3,7 @@
 // behaviour the program relies on: a KeyPress event that sees every typed character
 // before the box takes it, length limits, a stretching image, a picture box sized to its
 // picture, a status bar with one empty panel, the platform's date picker.
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,6 +88,25 @@ protected:
     // Tab leaves the picker, as it leaves every other control; the arrow keys move
     // between day, month and year.
     bool focusNextPrevChild(bool next) override;
+    // F4, Alt+Down and Alt+Up open the calendar, as they open a drop-down list; no other
+    // key with Alt, Ctrl or Meta steps the date, which would change it out of sight of
+    // the section the user is looking at.
+    void keyPressEvent(QKeyEvent* e) override;
+
+public:
+    // Opens the calendar on the date shown, as a click on the arrow does.
+    void showCalendar();
+};
+
+// An editable combo box as a screen reader should hear it: by its name (its label), with
+// what it holds as its value, and its inner field named the same. (Qt's own reading on
+// Linux speaks the value as the name: "SVFR" instead of "Flightrule".)
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit ComboBox(QWidget* parent = nullptr);
+    // Names the box and its inner field for the accessibility tools.
+    void setAccessibleNames(const QString& name);
 };
 
 // A status bar with one panel, 1440 twips wide, that nothing writes to.
@@ -94,6 +114,19 @@ class StatusBar : public QStatusBar {
     Q_OBJECT
 public:
     explicit StatusBar(QWidget* parent = nullptr);
+};
+
+// A picture box: a tab stop that shows it holds the focus with the style's focus frame
+// around the part of it that is on the screen (the banner is wider than its window).
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 };
 
 // A picture box sized to its picture plus a 2-pixel three-dimensional border.

@@ -18,14 +18,32 @@ RuntimeErrorHandler& handler()
     static RuntimeErrorHandler h;
     return h;
 }
+RemedyFinder& remedyFinder()
+{
+    static RemedyFinder f;
+    return f;
+}
 } // namespace
 
 QString RuntimeErrorText(const RuntimeError& error)
 {
-    return QStringLiteral("Run-time error '%1':\n\n%2")
-        .arg(error.number())
-        .arg(QString::fromStdString(error.description()));
+    QString text = QStringLiteral("Run-time error '%1':\n\n%2")
+                       .arg(error.number())
+                       .arg(QString::fromStdString(error.description()));
+    // Finding a remedy must not become a second failure.
+    std::string remedy;
+    try {
+        if (remedyFinder())
+            remedy = remedyFinder()(error);
+    } catch (...) {
+        remedy.clear();
+    }
+    if (!remedy.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(remedy);
+    return text;
 }
+
+void setRemedyFinder(RemedyFinder finder) { remedyFinder() = std::move(finder); }
 
 void HandleRuntimeError(const RuntimeError& error)
 {

@@ -14,8 +14,14 @@ using store::RuntimeError;
 
 inline constexpr int kRuntimeErrorExitCode = 1;
 
-// The text of the general error box.
+// The text of the general error box: the number, the description and, where the program
+// knows one, what the user can do about it.
 QString RuntimeErrorText(const RuntimeError& error);
+
+// What the user can do about an error, in a sentence or two, or nothing. The program
+// knows its files and tools, which the layers below do not: it names the remedies.
+using RemedyFinder = std::function<std::string(const RuntimeError&)>;
+void setRemedyFinder(RemedyFinder finder);
 
 // Shows the box and ends the program (or calls the handler a test installed).
 void HandleRuntimeError(const RuntimeError& error);

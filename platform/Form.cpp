@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFont>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QWindow>
@@ -79,9 +80,24 @@ QSize Form::frameExtra() const
     return {frame.width() - width(), frame.height() - height()};
 }
 
+bool Form::frameComing() const
+{
+    // On X11 a window manager frames a window some time after it is mapped; until then Qt
+    // reports no frame. Elsewhere (Wayland's own decorations, the offscreen platform) the
+    // frame is known, or there is none, from the start.
+    return isVisible() && frameExtra().isNull() && QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 void Form::setOuterSizeTwips(int w, int h)
 {
     const QSize outer(px(w), px(h));
+    if (frameComing()) {
+        // A size asked for now would be a guess without the frame, and the window
+        // manager's answer to it can arrive after the frame and undo the size set then.
+        // The size waits for the frame and is asked for once, right.
+        pendingOuter_ = outer;
+        return;
+    }
     const QSize extra = frameExtra();
     if (!isVisible() || extra.isNull())
         pendingOuter_ = outer; // the frame is not known yet
@@ -94,12 +110,19 @@ void Form::setOuterSizeTwips(int w, int h)
 void Form::setOuterWidthTwips(int w) { setOuterSizeTwips(w, outerHeightTwips()); }
 void Form::setOuterHeightTwips(int h) { setOuterSizeTwips(outerWidthTwips(), h); }
 
-int Form::outerWidthTwips() const { return twips(width() + frameExtra().width()); }
-int Form::outerHeightTwips() const { return twips(height() + frameExtra().height()); }
-
-void Form::applyPendingOuter()
+// While the frame is on its way, the outer size is the one waiting for it.
+int Form::outerWidthTwips() const
 {
-    if (!pendingOuter_ || !isVisible() || frameExtra().isNull())
+    return frameComing() && pendingOuter_ ? twips(pendingOuter_->width()) : twips(width() + frameExtra().width());
+}
+int Form::outerHeightTwips() const
+{
+    return frameComing() && pendingOuter_ ? twips(pendingOuter_->height()) : twips(height() + frameExtra().height());
+}
+
+void Form::applyPendingOuter(bool frameOrNone)
+{
+    if (!pendingOuter_ || !isVisible() || (frameExtra().isNull() && !frameOrNone))
         return;
     const QSize outer = *pendingOuter_;
     pendingOuter_.reset();
@@ -275,7 +298,10 @@ bool Form::event(QEvent* e)
 {
     const bool r = QWidget::event(e);
     if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show)
-        applyPendingOuter();
+        applyPendingOuter(false);
+    // Painted: the window is on the screen, framed by now if a window manager frames it.
+    if (e->type() == QEvent::Paint && pendingOuter_)
+        applyPendingOuter(true);
     return r;
 }
 

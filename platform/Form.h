@@ -80,7 +80,9 @@ protected:
 private:
     QSize frameExtra() const;
     void layoutChrome();
-    void applyPendingOuter();
+    bool frameComing() const;
+    // frameOrNone: the window is on the screen, so a frame still unknown is none at all.
+    void applyPendingOuter(bool frameOrNone);
     void runResize();
 
     QWidget* client_;

@@ -7,7 +7,8 @@ BUILD=${WINGTRAIL_BUILD_DIR:-$ROOT/build}
 PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev sqlite3
           fonts-dejavu-core xvfb xauth openbox xdotool x11-utils locales
           libcli11-dev nlohmann-json3-dev libcsv-dev chromium
-          desktop-file-utils appstream dpkg-dev imagemagick librsvg2-bin)
+          desktop-file-utils appstream dpkg-dev imagemagick librsvg2-bin
+          dbus at-spi2-core python3-pyatspi adwaita-qt6)
 
 # What scripts/sanitize and scripts/fuzz build with. GCC leaves float-to-integer overflow
 # out of "undefined", so it is named.

@@ -2,18 +2,27 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "app/Remedies.h"
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
+#include "entry/frmNewLog.h"
+#include "platform/App.h"
 #include "platform/Controls.h"
+#include "platform/Errors.h"
 #include "platform/Twips.h"
 #include "resources/Resources.h"
 #include "store/Module1.h"
@@ -136,30 +145,33 @@ TEST(MainWindow, StartUpErrorsEndTheProgramBeforeTheWindowShows)
         const char* what;
         std::function<void(const ProgramFolder&)> breakIt;
         const char* mentions;
+        const char* remedy; // what the box adds below the description; "" for nothing
     };
     const Case cases[] = {
-        {"missing logbook", [](const ProgramFolder& f) { QFile::remove(f.path() + "/Wingtrail.dat"); }, "Wingtrail.dat"},
+        {"missing logbook", [](const ProgramFolder& f) { QFile::remove(f.path() + "/Wingtrail.dat"); }, "Wingtrail.dat",
+         "To start a new, empty one, run:\nwingtrail-createdb '%1/Wingtrail.dat'\nor start Wingtrail with its launcher"},
         {"logbook of random bytes",
          [](const ProgramFolder& f) {
              QFile file(f.path() + "/Wingtrail.dat");
              file.open(QIODevice::WriteOnly | QIODevice::Truncate);
              file.write(QByteArray(4096, '\x5a'));
          },
-         "not a logbook database"},
+         "not a logbook database", ""},
         {"empty logbook",
          [](const ProgramFolder& f) {
              QFile file(f.path() + "/Wingtrail.dat");
              file.open(QIODevice::WriteOnly | QIODevice::Truncate);
          },
-         "empty"},
-        {"missing picture", [](const ProgramFolder& f) { QFile::remove(f.path() + "/images/Wingtrail.img"); }, "Wingtrail.img"},
+         "empty", ""},
+        {"missing picture", [](const ProgramFolder& f) { QFile::remove(f.path() + "/images/Wingtrail.img"); }, "Wingtrail.img",
+         "Put a picture file there (PNG, JPEG or BMP, named Wingtrail.img)"},
         {"picture that is not a picture",
          [](const ProgramFolder& f) {
              QFile file(f.path() + "/images/Wingtrail.img");
              file.open(QIODevice::WriteOnly | QIODevice::Truncate);
              file.write("this is text, not a picture");
          },
-         "Invalid picture"},
+         "Invalid picture", "Put a picture file there"},
         // Opening it would wait for a writer for ever: no window, no error box.
         {"picture that is a named pipe",
          [](const ProgramFolder& f) {
@@ -167,7 +179,7 @@ TEST(MainWindow, StartUpErrorsEndTheProgramBeforeTheWindowShows)
              QFile::remove(QFile::decodeName(path));
              ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
          },
-         "Wingtrail.img' is not a regular file"},
+         "Wingtrail.img' is not a regular file", "Put a picture file there"},
     };
     for (const Case& c : cases) {
         ProgramFolder folder;
@@ -188,8 +200,23 @@ TEST(MainWindow, StartUpErrorsEndTheProgramBeforeTheWindowShows)
         if (db.open(QIODevice::ReadOnly)) {
             EXPECT_EQ(db.readAll(), before) << c.what << ": the logbook was changed";
         }
+        // The box keeps the number and the description, and says what to do where there
+        // is something to do.
+        platform::setRemedyFinder([&](const store::RuntimeError& e) { return StartupRemedy(e, folder.path().toStdString()); });
+        const QString box = platform::RuntimeErrorText(seams.errors[0]);
+        platform::setRemedyFinder(nullptr);
+        const QString plain = QStringLiteral("Run-time error '%1':\n\n%2")
+                                  .arg(seams.errors[0].number())
+                                  .arg(QString::fromStdString(seams.errors[0].description()));
+        EXPECT_TRUE(box.startsWith(plain)) << c.what << ": " << box.toStdString();
+        if (*c.remedy)
+            EXPECT_TRUE(box.contains(QString::fromUtf8(c.remedy).arg(folder.path()))) << c.what << ": " << box.toStdString();
+        else
+            EXPECT_EQ(box, plain) << c.what;
     }
 }
+
+
 
 TEST(MainWindow, FocusGoesToFileNewLogWhenTheWindowIsActivated)
 {
@@ -259,10 +286,70 @@ TEST(About, LayoutInTwips)
         EXPECT_EQ(twipsRect(w), c.twips) << c.name;
     }
     EXPECT_EQ(about.lbWingtrail->text(), "Wingtrail");
-    // The etched separator: grey above, white one pixel lower.
+    // The etched separator: the shadow line above, the highlight line one pixel lower.
     EXPECT_EQ(about.Line1[1]->y() + 1, about.Line1[0]->y());
-    EXPECT_EQ(about.Line1[1]->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
-    EXPECT_EQ(about.Line1[0]->palette().color(QPalette::Window), QColor(Qt::white));
+}
+
+// The separator is drawn in the desktop's etch colours, so that it shows on a light and
+// on a dark palette alike: each line stands out from the window behind it, the shadow line
+// darker, the highlight lighter. A fixed white line vanishes on a light-on-dark desktop's
+// highlight and a fixed grey one on its window.
+TEST(About, EtchedSeparatorShowsOnLightAndDarkPalettes)
+{
+    const QPalette original = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::Light, QColor(0x5a, 0x5a, 0x5a));
+    dark.setColor(QPalette::Dark, QColor(0x12, 0x12, 0x12));
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(0xf0, 0xf0, 0xf0));
+    light.setColor(QPalette::Light, Qt::white);
+    light.setColor(QPalette::Dark, QColor(0x80, 0x80, 0x80));
+    for (const auto& [what, palette] : {std::pair{"light", light}, std::pair{"dark", dark}}) {
+        QApplication::setPalette(palette);
+        frmAbout about;
+        const QImage shot = about.grab().toImage();
+        // The grab is in device pixels: twice the window's own at scale 2.
+        const qreal r = shot.devicePixelRatio();
+        auto at = [&](int x, int y) { return shot.pixelColor(qRound(x * r), qRound(y * r)); };
+        const int x = about.Line1[0]->x() + 40;
+        const QColor window = at(x, about.Line1[1]->y() - 6);
+        const QColor shadow = at(x, about.Line1[1]->y());
+        const QColor highlight = at(x, about.Line1[0]->y() + 1);
+        EXPECT_EQ(window, palette.color(QPalette::Window)) << what;
+        EXPECT_LT(shadow.lightness(), window.lightness()) << what << ": the shadow line does not show";
+        EXPECT_GT(highlight.lightness(), window.lightness()) << what << ": the highlight line does not show";
+    }
+    QApplication::setPalette(original);
+}
+
+// Whatever style the desktop sets, the fixed boxes of the entry form get the room their
+// style asks for: the text fits with its descenders, and the date picker and the combo
+// keep their frames. (Fusion asks one pixel more than 315 twips for the combo and the date
+// picker and draws them well in it; adwaita-qt asks 15 to 21 more.)
+TEST(Look, TheEntryFormsBoxesFitWhateverStyleTheDesktopSets)
+{
+    const QString before = QApplication::style()->name();
+    QStringList desktopStyles = QStyleFactory::keys();
+    desktopStyles.removeAll(QStringLiteral("Fusion"));
+    if (desktopStyles.isEmpty())
+        GTEST_SKIP() << "no style but Fusion is installed (adwaita-qt6 is one)";
+    for (const QString& desktop : desktopStyles) {
+        SCOPED_TRACE(desktop.toStdString());
+        QApplication::setStyle(QStyleFactory::create(desktop));
+        platform::App::UseDesignedStyle();
+        ProgramFolder folder;
+        frmNewLog form;
+        const QList<QWidget*> boxes = {static_cast<QWidget*>(form.txtDate), form.txtFrom,       form.txtTo,       form.txtDepTime,
+                                       form.txtArrTime, form.txtFlightTime, form.txtAircraft, form.txtAirline,
+                                       form.txtCallsign, form.txtFlightRule, form.txtPax,     form.txtCargo};
+        for (QWidget* box : boxes)
+            EXPECT_LE(box->minimumSizeHint().height(), box->height() + 1)
+                << box->objectName().toStdString() << " is cut: " << box->height() << " pixels for the "
+                << box->minimumSizeHint().height() << " its style needs";
+    }
+    QApplication::setStyle(QStyleFactory::create(before));
 }
 
 // Run at scale 1 and again with QT_SCALE_FACTOR=2 (app_tests_scale2): the banner and icon

@@ -3,7 +3,8 @@
 # Sourced with BIN (the build's bin folder) and SRC (the source tree) set.
 set -u
 WORK=$(mktemp -d)
-trap 'kill $WM $XVFB 2>/dev/null; rm -rf "$WORK"' EXIT
+BUS_PIDS=
+trap 'kill $BUS_PIDS $WM $XVFB 2>/dev/null; rm -rf "$WORK"' EXIT
 unset QT_QPA_PLATFORM
 # The server picks a free display itself and says which: checks that run side by side
 # never share one.
@@ -23,6 +24,29 @@ for _ in 1 2 3; do
     wm_up && break
 done
 wm_up || { echo "FAIL: no window manager came up"; exit 1; }
+# A session bus of this check's own with the accessibility bus on it, so that screen.py
+# reads the program as a screen reader does. The program speaks to it once told to
+# (QT_LINUX_ACCESSIBILITY_ALWAYS_ON): no desktop here switches accessibility on.
+use_accessibility() {
+    local addr
+    # The accessibility bus's socket lies in the runtime folder: one of this check's own,
+    # so that checks running side by side never meet on it.
+    export XDG_RUNTIME_DIR=$WORK/runtime
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    dbus-daemon --session --nofork --nopidfile --print-address=4 4>"$WORK/bus" >/dev/null 2>&1 & BUS_PIDS="$BUS_PIDS $!"
+    for _ in $(seq 100); do [ -s "$WORK/bus" ] && break; sleep 0.1; done
+    addr=$(head -n 1 "$WORK/bus")
+    [ -n "$addr" ] || { echo "FAIL: no session bus came up"; exit 1; }
+    export DBUS_SESSION_BUS_ADDRESS=$addr
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & BUS_PIDS="$BUS_PIDS $!"
+    for _ in $(seq 100); do
+        dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
+}
+screen() { /usr/bin/python3 "$SRC/tests/e2e/screen.py" "$@"; }
+
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

@@ -1,5 +1,6 @@
 // The log entry form as both windows build it: controls, geometry, labels, tab order,
 // length limits, the flight-rule box and the key filters. No logbook is opened here.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -181,7 +182,23 @@ TEST(EntryFormLayout, EveryBoxIsNamedByItsLabelAndEveryCaptionFits)
             ASSERT_TRUE(label && control);
             EXPECT_EQ(label->buddy(), control);
             EXPECT_EQ(control->accessibleName(), label->text());
+            // What a screen reader hears: the box's name, whatever it holds.
+            QAccessibleInterface* heard = QAccessible::queryAccessibleInterface(control);
+            ASSERT_TRUE(heard);
+            EXPECT_EQ(heard->text(QAccessible::Name), label->text());
         }
+        // The combo box is heard as a combo box named "Flightrule" holding its value, and
+        // its inner field, which takes the focus, is named too.
+        form->txtFlightRule->setEditText(QStringLiteral("SVFR"));
+        QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(form->txtFlightRule);
+        EXPECT_EQ(combo->role(), QAccessible::ComboBox);
+        EXPECT_EQ(combo->text(QAccessible::Name), "Flightrule");
+        EXPECT_EQ(combo->text(QAccessible::Value), "SVFR");
+        ASSERT_TRUE(combo->actionInterface());
+        EXPECT_TRUE(combo->actionInterface()->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(form->txtFlightRule->lineEdit());
+        EXPECT_EQ(field->text(QAccessible::Name), "Flightrule");
+        EXPECT_EQ(field->text(QAccessible::Value), "SVFR");
         // Labels take no focus and carry no access key.
         for (QLabel* label : form->Frame1->findChildren<QLabel*>()) {
             SCOPED_TRACE(label->objectName().toStdString());

@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QAccessible>
+#include <QScrollBar>
 #include <QTest>
 #include <map>
 #include <sstream>
@@ -389,6 +391,93 @@ TEST(OverviewSorting, ClickingAHeaderInTheWindowSorts)
                       QPoint(h->sectionViewportPosition(section) + 10, h->height() / 2));
     EXPECT_TRUE(form.lstOverview->Sorted());
     EXPECT_EQ(Column(form.lstOverview, 0), QStringList({"4", "3", "2", "1"}));
+    form.Unload();
+    EXPECT_TRUE(seams.errors.empty());
+}
+
+// The keyboard's header click: Tab from the rows reaches the header, the arrows pick a
+// column, Space or Enter clicks it; each click goes through lstOverview_ColumnClick as a
+// mouse click does (descending and kept sorted, then ascending once), and Tab goes on to
+// Edit.
+TEST(OverviewSorting, TheHeaderIsClickedFromTheKeyboard)
+{
+    ProgramFolder folder;
+    Seams seams;
+    SortFixture(folder);
+    frmOverviewLog form;
+    ASSERT_TRUE(form.showNormal());
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.lstOverview->setFocus();
+    QTest::keyClick(form.lstOverview, Qt::Key_Tab);
+    QHeaderView* h = form.lstOverview->header();
+    ASSERT_TRUE(h->hasFocus()) << "Tab from the rows does not reach the header";
+    QTest::keyClick(h, Qt::Key_Space); // "Nr.", the first column
+    EXPECT_TRUE(form.lstOverview->Sorted());
+    EXPECT_EQ(Column(form.lstOverview, 0), QStringList({"4", "3", "2", "1"}));
+    struct Step { Qt::Key key; bool sorted; int sortKey; int sortOrder; };
+    for (const Step& s : {Step{Qt::Key_Return, false, 0, 0}, Step{Qt::Key_End, false, 0, 0},
+                          Step{Qt::Key_Enter, true, 13, 1}, Step{Qt::Key_Home, true, 13, 1},
+                          Step{Qt::Key_Right, true, 13, 1}, Step{Qt::Key_Space, false, 1, 0}}) {
+        QTest::keyClick(h, s.key);
+        EXPECT_EQ(form.lstOverview->Sorted(), s.sorted) << s.key;
+        EXPECT_EQ(form.lstOverview->SortKey(), s.sortKey) << s.key;
+        EXPECT_EQ(form.lstOverview->SortOrder(), s.sortOrder) << s.key;
+    }
+    // The last column picked was scrolled into view before; Home brought the list back.
+    EXPECT_EQ(form.lstOverview->horizontalScrollBar()->value(), 0);
+    QTest::keyClick(h, Qt::Key_Tab);
+    EXPECT_TRUE(form.cmdEdit->hasFocus());
+    form.Unload();
+    EXPECT_TRUE(seams.errors.empty());
+}
+
+// A screen reader hears the list as a table: the column headers, the rows' cells in the
+// order shown, and each header's press action, which clicks it (lstOverview_ColumnClick:
+// descending, then ascending).
+TEST(OverviewSorting, AScreenReaderHearsATableAndPressesItsHeaders)
+{
+    ProgramFolder folder;
+    Seams seams;
+    SortFixture(folder);
+    frmOverviewLog form;
+    ASSERT_TRUE(form.showNormal());
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(form.lstOverview);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->role(), QAccessible::Table);
+    EXPECT_EQ(list->text(QAccessible::Name), "Logbook Overview");
+    QAccessibleTableInterface* table = list->tableInterface();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->columnCount(), 14);
+    EXPECT_EQ(table->rowCount(), 4);
+    auto heardColumn = [&](int column) {
+        QStringList texts;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QAccessibleInterface* cell = table->cellAt(row, column);
+            EXPECT_EQ(cell->role(), QAccessible::Cell);
+            texts << cell->text(QAccessible::Name);
+        }
+        return texts;
+    };
+    EXPECT_EQ(heardColumn(0), Column(form.lstOverview, 0));
+    QAccessibleInterface* nr = table->cellAt(0, 0)->tableCellInterface()->columnHeaderCells().value(0);
+    ASSERT_TRUE(nr);
+    EXPECT_EQ(nr->role(), QAccessible::ColumnHeader);
+    EXPECT_EQ(nr->text(QAccessible::Name), "Nr.");
+    EXPECT_EQ(list->child(1)->text(QAccessible::Name), "Date");
+    EXPECT_EQ(list->indexOfChild(list->child(1)), 1);
+    ASSERT_TRUE(nr->actionInterface());
+    EXPECT_EQ(nr->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    nr->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(form.lstOverview->Sorted());
+    EXPECT_EQ(heardColumn(0), QStringList({"4", "3", "2", "1"}));
+    nr->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(form.lstOverview->Sorted());
+    EXPECT_EQ(heardColumn(0), QStringList({"1", "2", "3", "4"}));
+    // Selecting a row through the table selects it in the list, as Edit and Delete read it.
+    EXPECT_TRUE(table->selectRow(2));
+    EXPECT_EQ(form.lstOverview->selectedText(), QString("3"));
+    EXPECT_EQ(table->selectedRows(), QList<int>{2});
     form.Unload();
     EXPECT_TRUE(seams.errors.empty());
 }

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -354,6 +355,83 @@ TEST(KeyPressHook, TextThatIsNotTypedGoesThroughTheHookCharacterByCharacter)
     }
 }
 
+namespace {
+QCalendarWidget* OpenCalendar()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            if (auto* c = w->findChild<QCalendarWidget*>())
+                return c;
+    return nullptr;
+}
+} // namespace
+
+// The keys a user presses in the date picker: the ones that open a drop-down open the
+// calendar (and change nothing until a day is picked there); the arrows step the section
+// the caret is in, in sight; no other combination changes the date unseen.
+TEST(DatePickerKeys, OpenTheCalendarOrStepTheSectionInSight)
+{
+    struct Case { const char* what; Qt::Key key; Qt::KeyboardModifiers mods; bool opens; QDate after; };
+    const QDate start(2004, 3, 5);
+    const Case cases[] = {
+        {"F4", Qt::Key_F4, Qt::NoModifier, true, start},
+        {"Alt+Down", Qt::Key_Down, Qt::AltModifier, true, start},
+        {"Alt+Up", Qt::Key_Up, Qt::AltModifier, true, start},
+        {"Up", Qt::Key_Up, Qt::NoModifier, false, start.addDays(1)},
+        {"Ctrl+Up", Qt::Key_Up, Qt::ControlModifier, false, start},
+        {"Ctrl+Down", Qt::Key_Down, Qt::ControlModifier, false, start},
+        {"Alt+PageDown", Qt::Key_PageDown, Qt::AltModifier, false, start},
+        {"Ctrl+PageUp", Qt::Key_PageUp, Qt::ControlModifier, false, start},
+        {"Meta+Down", Qt::Key_Down, Qt::MetaModifier, false, start},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QWidget window;
+        platform::DatePicker picker(&window);
+        picker.setDate(start);
+        window.show();
+        picker.setFocus();
+        picker.setCurrentSection(QDateTimeEdit::DaySection);
+        QTest::keyClick(&picker, c.key, c.mods);
+        QCalendarWidget* calendar = OpenCalendar();
+        EXPECT_EQ(calendar != nullptr, c.opens);
+        EXPECT_EQ(picker.date(), c.after);
+        if (calendar) {
+            EXPECT_EQ(calendar->selectedDate(), start) << "the calendar opens on the date shown";
+            calendar->window()->close();
+        }
+    }
+}
+
+// The banner is a tab stop; when it holds the focus it shows it, with the style's focus
+// frame over what the window shows of it.
+TEST(PictureBox, ShowsAFocusFrameWhileItHoldsTheFocus)
+{
+    QWidget window;
+    window.resize(200, 100);
+    QPixmap banner(400, 60);
+    banner.fill(QColor(0x20, 0x40, 0x80));
+    QLabel* box = platform::MakePictureBox(&window, QStringLiteral("picMain"), banner, 0, 0);
+    QLineEdit other(&window);
+    other.move(0, 70);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    other.setFocus();
+    const QImage without = box->grab().toImage();
+    box->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    const QImage with = box->grab().toImage();
+    EXPECT_NE(with, without) << "nothing shows that the picture box holds the focus";
+    // The frame is drawn where the window shows the box: some pixel near the window's
+    // right edge, inside the box, has changed.
+    bool nearRightEdge = false;
+    for (int y = 0; y < with.height() && !nearRightEdge; ++y)
+        for (int x = window.width() - 6; x < window.width(); ++x)
+            nearRightEdge = nearRightEdge || with.pixel(x, y) != without.pixel(x, y);
+    EXPECT_TRUE(nearRightEdge) << "the frame is cut off at the window's edge";
+}
+
 class Bound : public ::testing::Test {
 protected:
     void SetUp() override
@@ -393,6 +471,31 @@ TEST_F(Bound, ControlsShowTheCurrentRecordAndFollowAddNew)
     EXPECT_EQ(rs->Fields("date").toText(), QDate::currentDate().toString(Qt::ISODate).toStdString());
     EXPECT_EQ(rs->Fields("nextday"), store::Value(false));
     EXPECT_TRUE(rs->Fields("departure").isNull());
+}
+
+// A value longer than its box opens showing its start ("KLM Royal Dut..."), not its end
+// ("...l Royal Dutch Airlines"), in every kind of single-line box, the combo's included.
+TEST_F(Bound, ALongValueShowsItsStart)
+{
+    const std::string airline = "KLM Royal Dutch Airlines, the flying Dutchman since 1919";
+    folder.exec("UPDATE tblLog SET airline = '" + airline + "', flightrule = '" + airline + "'");
+    rs->Open(logbook::kSelectAll, *Module1::conLog, store::adOpenStatic, store::adLockOptimistic);
+    QWidget window;
+    platform::TextBox limited(&window);
+    limited.setMaxLengthLimit(10);
+    QLineEdit plain(&window);
+    QComboBox rule(&window);
+    rule.setEditable(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{&limited, &plain, &rule})
+        w->setFixedWidth(80);
+    window.show();
+    platform::Bind(&limited, rs, "airline");
+    platform::Bind(&plain, rs, "airline");
+    platform::Bind(&rule, rs, "flightrule");
+    for (QLineEdit* box : {static_cast<QLineEdit*>(&limited), &plain, rule.lineEdit()}) {
+        EXPECT_EQ(box->text().toStdString(), airline);
+        EXPECT_EQ(box->cursorPosition(), 0) << "the box shows the end of its value";
+    }
 }
 
 TEST_F(Bound, WhatTheUserEntersIsStoredByUpdateAndDroppedByCancel)
@@ -504,7 +607,8 @@ TEST_F(Bound, TheBindingEndsWhenTheRecordsetCloses)
     QLineEdit box;
     platform::Bind(&box, rs, "departure");
     rs->Close();
-    QTest::keyClicks(&box, "X"); // must not reach a closed recordset
+    QTest::keyClick(&box, Qt::Key_End); // the box opened showing its start
+    QTest::keyClicks(&box, "X");        // must not reach a closed recordset
     EXPECT_TRUE(seams.errors.empty());
     EXPECT_EQ(box.text(), "EDDFX");
 }
