@@ -12,25 +12,13 @@
 #include <vector>
 
 #include "store/Logbook.h"
+#include "support/TempFolder.h"
 
 namespace wt::logtest {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        path_ = fs::temp_directory_path() / ("wingtrail-logbook-" + std::to_string(std::random_device{}()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::string path() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
+using ::TempFolder;
 
 inline std::string readAll(const std::string& path)
 {

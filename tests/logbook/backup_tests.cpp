@@ -109,7 +109,7 @@ TEST(Backup, RefusesToOverwriteUnlessForced)
     EXPECT_NE(r.out.find("Copied 5 entries"), std::string::npos) << r.out;
     EXPECT_EQ(rows(dest), rows(db));
     // Nothing of the work is left beside the copy.
-    for (const auto& e : fs::directory_iterator(dir.path()))
+    for (const auto& e : fs::directory_iterator(dir.folder()))
         EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
 }
 

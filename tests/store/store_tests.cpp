@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "store/Connection.h"
+#include "support/TempFolder.h"
 #include "store/Logbook.h"
 #include "store/Module1.h"
 #include "store/Recordset.h"
@@ -26,21 +27,6 @@ namespace fs = std::filesystem;
 using namespace store;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        path_ = fs::temp_directory_path() / ("wingtrail-store-" + std::to_string(std::random_device{}()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    std::string folder() const { return path_.string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
 
 std::string readAll(const std::string& path)
 {
